@@ -1,0 +1,35 @@
+# Vespera: make demo runs the main job, make test builds and runs every test.
+# Both install what is missing (Debian 12), build, prepare a private Wine prefix under
+# build/ and start a display when none is set.
+BUILD := build
+JOBS := $(shell nproc)
+
+.PHONY: all deps build demo test bench format clean
+
+all: build
+
+deps:
+	@tools/deps
+
+build: deps
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
+
+demo: build
+	@tools/with-wine tools/demo
+
+# Every make test starts from a fresh prefix, so runs never see each other's registry.
+test: build
+	@WINEPREFIX=$(CURDIR)/$(BUILD)/test-prefix tools/with-wine --fresh-prefix \
+		ctest --test-dir $(BUILD) --output-on-failure --timeout 300
+
+bench: build
+	@tools/with-wine bench/run
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	-@WINEPREFIX=$(CURDIR)/$(BUILD)/wineprefix wineserver -k 2>/dev/null
+	rm -rf $(BUILD)

@@ -1,0 +1,14 @@
+// Values that live for the whole process, from start-up to exit.
+#pragma once
+#include <windows.h>
+
+// Set when the state broker started this process for an incoming call: the process
+// stays hidden, builds no user interface and writes nothing.
+extern bool LaunchedByNotification;
+
+// The program's module, recorded when the main window is created.
+HINSTANCE AppInstance();
+void SetAppInstance(HINSTANCE instance);
+
+// The main window, once it exists (null before and after).
+HWND MainWindowHandle();

@@ -1,0 +1,143 @@
+#include "app/Startup.h"
+#include "app/LazyProc.h"
+#include "app/MainWindow.h"
+#include "app/Process.h"
+#include "platform/Resources.h"
+#include "screening/CallNotification.h"
+#include <aygshell.h>
+#include <commctrl.h>
+
+namespace {
+
+const WCHAR kResourceLibraryName[] = L"VesperaRes.dll";
+const UINT kAcceleratorTable = 400;
+const UINT kApplicationIcon = 101;
+const UINT kFirstNotice = 190, kFirstNoticeCaption = 200;
+const UINT kSecondNotice = 191, kSecondNoticeCaption = 201;
+
+// Everything start-up acquires, released in order on every path.
+class StartupResources {
+public:
+    StartupResources() = default;
+    StartupResources(const StartupResources&) = delete;
+    StartupResources& operator=(const StartupResources&) = delete;
+    ~StartupResources() {
+        if (comInitialised)
+            CoUninitialize();
+        if (instanceHandle)
+            CloseHandle(instanceHandle);
+        if (resourceLibrary) {
+            SetResourceLibrary(nullptr);
+            FreeLibrary(resourceLibrary);
+        }
+    }
+
+    bool comInitialised = false;
+    HANDLE instanceHandle = nullptr;
+    HMODULE resourceLibrary = nullptr;
+};
+
+HRESULT InitialiseControls() {
+    InitCommonControls();
+    if (!SHInitExtraControls())
+        return E_FAIL;
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | 0x2000;
+    return InitCommonControlsEx(&controls) ? S_OK : E_FAIL;
+}
+
+HRESULT CreateMainWindow(HINSTANCE instance, int showCommand) {
+    SetAppInstance(instance);
+    MainWindow& mainWindow = TheMainWindow();
+    HRESULT hr = mainWindow.settings.Load();
+    if (FAILED(hr))
+        return hr;
+
+    WNDCLASSW windowClass = {};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindow::ClassProcedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kApplicationIcon));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    windowClass.lpszClassName = kMainWindowClass;
+    if (!RegisterClassW(&windowClass))
+        return E_FAIL;
+
+    HWND window = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_CAPTION, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                  instance, &mainWindow);
+    if (!window)
+        return E_FAIL;
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+
+    if (!LaunchedByNotification) {
+        mainWindow.settings.ShowNoticeOnce(window, kFirstNotice, kFirstNoticeCaption);
+        mainWindow.settings.ShowNoticeOnce(window, kSecondNotice, kSecondNoticeCaption);
+    }
+    return S_OK;
+}
+
+int RunMessageLoop(HACCEL accelerators) {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (accelerators &&
+            TranslateAcceleratorW(MainWindowHandle(), accelerators, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace
+
+LaunchMode ClassifyCommandLine(LPCWSTR commandLine) {
+    if (!commandLine || !wcsstr(commandLine, kIncomingCallNotification))
+        return LaunchMode::Interactive;
+    return wcsstr(commandLine, kBlockAllSwitch) ? LaunchMode::BlockAll : LaunchMode::Notification;
+}
+
+int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
+    switch (ClassifyCommandLine(commandLine)) {
+    case LaunchMode::BlockAll:
+        // The fast path: nothing but the refusal.
+        RejectCall();
+        return 0;
+    case LaunchMode::Notification:
+        LaunchedByNotification = true;
+        showCommand = SW_HIDE;
+        break;
+    case LaunchMode::Interactive:
+        break;
+    }
+
+    StartupResources resources;
+    BOOL found = FALSE;
+    HWND existing = nullptr;
+    if (FAILED(LazyPreviousInstance(kMainWindowClass, nullptr, &resources.instanceHandle,
+                                    &existing, &found)) ||
+        found)
+        return 0;
+
+    if (!LaunchedByNotification) {
+        resources.resourceLibrary =
+            LoadLibraryExW(kResourceLibraryName, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (!resources.resourceLibrary)
+            return 0;
+        SetResourceLibrary(resources.resourceLibrary);
+        if (FAILED(InitialiseControls()))
+            return 0;
+    }
+
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
+        return 0;
+    resources.comInitialised = true;
+
+    if (FAILED(CreateMainWindow(instance, showCommand)))
+        return 0;
+
+    HACCEL accelerators = LaunchedByNotification ? nullptr : LoadResourceAccelerators(kAcceleratorTable);
+    return RunMessageLoop(accelerators);
+}

@@ -1,0 +1,5 @@
+#include "app/Startup.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand) {
+    return RunVespera(instance, commandLine, showCommand);
+}

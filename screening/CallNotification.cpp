@@ -1,0 +1,91 @@
+#include "screening/CallNotification.h"
+#include "app/Process.h"
+#include "platform/Broker.h"
+#include "platform/Cursor.h"
+#include "platform/Keys.h"
+#include <snapi.h>
+#include <strsafe.h>
+
+const WCHAR kIncomingCallNotification[] = L"Vespera.IncomingCall";
+const WCHAR kBlockAllSwitch[] = L"/BlockAll";
+
+namespace {
+const UINT kCommandChars = MAX_PATH;
+const UINT kWindowTextChars = 80;
+} // namespace
+
+void RejectCall() {
+    DWORD status = 0;
+    HRESULT hr = BrokerGetDword(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE, &status);
+    // Never end a call that is being talked on; an unreadable status is no such call.
+    if (SUCCEEDED(hr) && (status & SN_PHONECALLTALKING_BITMASK))
+        return;
+    SendPhoneKey(VK_F4, PHONE_KEYEVENTF_SILENT);
+    SendPhoneKey(VK_F4, PHONE_KEYEVENTF_KEYUP | PHONE_KEYEVENTF_SILENT);
+}
+
+HRESULT SetCallNotification(int mode) {
+    WaitCursor wait;
+    NOTIFICATIONCONDITION condition = {};
+    condition.ctComparisonType = REG_CT_EQUAL;
+    condition.dwMask = SN_PHONEINCOMINGCALL_BITMASK;
+    condition.TargetValue.dw = SN_PHONEINCOMINGCALL_BITMASK;
+    switch (mode) {
+    case 0:
+        BrokerStopNotification(kIncomingCallNotification);
+        return S_OK;
+    case 1:
+        return RegisterAppNotification(kIncomingCallNotification, nullptr, WM_INCOMINGCALL,
+                                       SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE,
+                                       &condition, kBlockAllSwitch);
+    default:
+        return RegisterAppNotification(kIncomingCallNotification, MainWindowHandle(),
+                                       WM_INCOMINGCALL, SN_PHONE_ROOT, SN_PHONE_PATH,
+                                       SN_PHONESTATUS_VALUE, &condition, nullptr);
+    }
+}
+
+HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY root,
+                                LPCWSTR subKey, LPCWSTR valueName,
+                                NOTIFICATIONCONDITION* condition, LPCWSTR argument) {
+    WCHAR command[kCommandChars];
+    HRESULT hr = GetQuotedModulePath(command, ARRAYSIZE(command));
+    if (FAILED(hr))
+        return hr;
+    if (argument) {
+        hr = StringCchCatW(command, ARRAYSIZE(command), L" ");
+        if (SUCCEEDED(hr))
+            hr = StringCchCatW(command, ARRAYSIZE(command), argument);
+        if (FAILED(hr))
+            return hr;
+    }
+
+    WCHAR windowClass[kWindowTextChars] = L"";
+    WCHAR windowTitle[kWindowTextChars] = L"";
+    if (window) {
+        if (GetClassNameW(window, windowClass, ARRAYSIZE(windowClass)) == 0 ||
+            GetWindowTextW(window, windowTitle, ARRAYSIZE(windowTitle)) == 0)
+            return E_FAIL;
+    }
+
+    // Only now, with the new request complete, does the old one go.
+    BrokerStopNotification(name);
+    return BrokerNotifyApp(root, subKey, valueName, name, command,
+                           window ? windowClass : nullptr, window ? windowTitle : nullptr,
+                           message, 0, condition);
+}
+
+HRESULT GetQuotedModulePath(LPWSTR buffer, UINT chars) {
+    if (!buffer || chars == 0)
+        return E_INVALIDARG;
+    WCHAR path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    // A full buffer means the path was cut.
+    if (length == 0 || length >= ARRAYSIZE(path))
+        return E_FAIL;
+    WCHAR quoted[MAX_PATH];
+    HRESULT hr = StringCchPrintfW(quoted, ARRAYSIZE(quoted), L"\"%s\"", path);
+    if (FAILED(hr))
+        return hr;
+    return StringCchCopyW(buffer, chars, quoted);
+}

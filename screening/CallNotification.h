@@ -1,0 +1,27 @@
+// The broker request that starts Vespera (or messages its window) on an incoming
+// call, and the one operation that refuses a call.
+#pragma once
+#include <windows.h>
+#include <regext.h>
+
+// The broker's message to the main window; wParam carries the new phone status.
+#define WM_INCOMINGCALL (WM_USER + 1)
+
+// The request's name, also the token the broker adds to the command line.
+extern const WCHAR kIncomingCallNotification[];   // "Vespera.IncomingCall"
+extern const WCHAR kBlockAllSwitch[];             // "/BlockAll"
+
+// Presses and releases End, unless a call is being talked on.
+void RejectCall();
+
+// Keeps the broker request in line with a screening mode: none for Off, the
+// block-all command for BlockAll, the main window for every other mode.
+HRESULT SetCallNotification(int mode);
+
+// Registers one request that runs this program; window and argument may be null.
+HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY root,
+                                LPCWSTR subKey, LPCWSTR valueName,
+                                NOTIFICATIONCONDITION* condition, LPCWSTR argument);
+
+// Writes the program's own path, in double quotes, into the buffer.
+HRESULT GetQuotedModulePath(LPWSTR buffer, UINT chars);
