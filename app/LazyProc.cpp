@@ -64,14 +64,13 @@ HRESULT LazyChooseContact(struct tagCHOOSECONTACT* request) {
 }
 
 HRESULT LazyMailComposeMessage(struct tagMAILCOMPOSEFIELDS* fields) {
-    MailComposeMessageProc proc =
-        mailComposeMessage.Resolve(L"CeMapi.DLL", L"MailComposeMessage");
+    MailComposeMessageProc proc = mailComposeMessage.Resolve(L"CeMapi.DLL", L"MailComposeMessage");
     return proc ? proc(fields) : E_FAIL;
 }
 
 HRESULT LazyPreviousInstance(LPCWSTR windowClass, LPCWSTR windowTitle, HANDLE* instanceHandle,
                              HWND* existingWindow, BOOL* found) {
-    PFN_SHPREVIOUSINSTANCE proc = previousInstance.Resolve(
-        L"aygshell", MAKEINTRESOURCEW(SHELL_ORDINAL_PREVIOUS_INSTANCE));
+    PFN_SHPREVIOUSINSTANCE proc =
+        previousInstance.Resolve(L"aygshell", MAKEINTRESOURCEW(SHELL_ORDINAL_PREVIOUS_INSTANCE));
     return proc ? proc(windowClass, windowTitle, instanceHandle, existingWindow, found) : E_FAIL;
 }

@@ -38,8 +38,8 @@ LRESULT CALLBACK MainWindow::ClassProcedure(HWND window, UINT message, WPARAM wP
 
 LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                   bool& handled) {
-    const bool notHandled = (WindowObject::HandleMessage(window, message, wParam, lParam, handled),
-                             handled);
+    const bool notHandled =
+        (WindowObject::HandleMessage(window, message, wParam, lParam, handled), handled);
     handled = true;
     switch (message) {
     case WM_CREATE:

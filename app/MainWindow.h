@@ -17,8 +17,7 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     // The class procedure registered for "VesperaClass".
-    static LRESULT CALLBACK ClassProcedure(HWND window, UINT message, WPARAM wParam,
-                                           LPARAM lParam);
+    static LRESULT CALLBACK ClassProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                           bool& handled) override;

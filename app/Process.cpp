@@ -7,8 +7,14 @@ namespace {
 HINSTANCE appInstance = nullptr;
 }
 
-HINSTANCE AppInstance() { return appInstance; }
+HINSTANCE AppInstance() {
+    return appInstance;
+}
 
-void SetAppInstance(HINSTANCE instance) { appInstance = instance; }
+void SetAppInstance(HINSTANCE instance) {
+    appInstance = instance;
+}
 
-HWND MainWindowHandle() { return TheMainWindow().hwnd; }
+HWND MainWindowHandle() {
+    return TheMainWindow().hwnd;
+}

@@ -82,8 +82,7 @@ HRESULT CreateMainWindow(HINSTANCE instance, int showCommand) {
 int RunMessageLoop(HACCEL accelerators) {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (accelerators &&
-            TranslateAcceleratorW(MainWindowHandle(), accelerators, &message))
+        if (accelerators && TranslateAcceleratorW(MainWindowHandle(), accelerators, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -116,8 +115,8 @@ int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
     StartupResources resources;
     BOOL found = FALSE;
     HWND existing = nullptr;
-    if (FAILED(LazyPreviousInstance(kMainWindowClass, nullptr, &resources.instanceHandle,
-                                    &existing, &found)) ||
+    if (FAILED(LazyPreviousInstance(kMainWindowClass, nullptr, &resources.instanceHandle, &existing,
+                                    &found)) ||
         found)
         return 0;
 
@@ -138,6 +137,7 @@ int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
     if (FAILED(CreateMainWindow(instance, showCommand)))
         return 0;
 
-    HACCEL accelerators = LaunchedByNotification ? nullptr : LoadResourceAccelerators(kAcceleratorTable);
+    HACCEL accelerators =
+        LaunchedByNotification ? nullptr : LoadResourceAccelerators(kAcceleratorTable);
     return RunMessageLoop(accelerators);
 }

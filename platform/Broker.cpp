@@ -8,11 +8,13 @@ HRESULT BrokerGetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPWSTR buf
     return RegistryGetString(root, subKey, valueName, buffer, chars);
 }
 
-HRESULT BrokerNotifyApp(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCWSTR name,
-                        LPCWSTR command, LPCWSTR windowClass, LPCWSTR windowTitle, UINT message,
-                        DWORD flags, NOTIFICATIONCONDITION* condition) {
+HRESULT BrokerNotifyApp(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCWSTR name, LPCWSTR command,
+                        LPCWSTR windowClass, LPCWSTR windowTitle, UINT message, DWORD flags,
+                        NOTIFICATIONCONDITION* condition) {
     return RegistryNotifyApp(root, subKey, valueName, name, command, windowClass, windowTitle,
                              message, flags, condition);
 }
 
-HRESULT BrokerStopNotification(LPCWSTR name) { return RegistryStopNotification(name); }
+HRESULT BrokerStopNotification(LPCWSTR name) {
+    return RegistryStopNotification(name);
+}

@@ -4,9 +4,13 @@ namespace {
 HMODULE resourceLibrary = nullptr;
 }
 
-void SetResourceLibrary(HMODULE library) { resourceLibrary = library; }
+void SetResourceLibrary(HMODULE library) {
+    resourceLibrary = library;
+}
 
-HMODULE ResourceLibrary() { return resourceLibrary; }
+HMODULE ResourceLibrary() {
+    return resourceLibrary;
+}
 
 ResourceText::ResourceText(UINT id) {
     if (!resourceLibrary)

@@ -45,9 +45,9 @@ HRESULT SetCallNotification(int mode) {
     }
 }
 
-HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY root,
-                                LPCWSTR subKey, LPCWSTR valueName,
-                                NOTIFICATIONCONDITION* condition, LPCWSTR argument) {
+HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY root, LPCWSTR subKey,
+                                LPCWSTR valueName, NOTIFICATIONCONDITION* condition,
+                                LPCWSTR argument) {
     WCHAR command[kCommandChars];
     HRESULT hr = GetQuotedModulePath(command, ARRAYSIZE(command));
     if (FAILED(hr))
@@ -70,9 +70,8 @@ HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY ro
 
     // Only now, with the new request complete, does the old one go.
     BrokerStopNotification(name);
-    return BrokerNotifyApp(root, subKey, valueName, name, command,
-                           window ? windowClass : nullptr, window ? windowTitle : nullptr,
-                           message, 0, condition);
+    return BrokerNotifyApp(root, subKey, valueName, name, command, window ? windowClass : nullptr,
+                           window ? windowTitle : nullptr, message, 0, condition);
 }
 
 HRESULT GetQuotedModulePath(LPWSTR buffer, UINT chars) {

@@ -8,8 +8,8 @@
 #define WM_INCOMINGCALL (WM_USER + 1)
 
 // The request's name, also the token the broker adds to the command line.
-extern const WCHAR kIncomingCallNotification[];   // "Vespera.IncomingCall"
-extern const WCHAR kBlockAllSwitch[];             // "/BlockAll"
+extern const WCHAR kIncomingCallNotification[]; // "Vespera.IncomingCall"
+extern const WCHAR kBlockAllSwitch[];           // "/BlockAll"
 
 // Presses and releases End, unless a call is being talked on.
 void RejectCall();
@@ -19,9 +19,9 @@ void RejectCall();
 HRESULT SetCallNotification(int mode);
 
 // Registers one request that runs this program; window and argument may be null.
-HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY root,
-                                LPCWSTR subKey, LPCWSTR valueName,
-                                NOTIFICATIONCONDITION* condition, LPCWSTR argument);
+HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY root, LPCWSTR subKey,
+                                LPCWSTR valueName, NOTIFICATIONCONDITION* condition,
+                                LPCWSTR argument);
 
 // Writes the program's own path, in double quotes, into the buffer.
 HRESULT GetQuotedModulePath(LPWSTR buffer, UINT chars);

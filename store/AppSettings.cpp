@@ -34,4 +34,6 @@ HRESULT AppSettings::SetActiveProfile(LPCWSTR keyName) {
                             STRSAFE_IGNORE_NULLS | STRSAFE_NULL_ON_FAILURE);
 }
 
-HRESULT AppSettings::ShowNoticeOnce(HWND, UINT, UINT) { return E_FAIL; }
+HRESULT AppSettings::ShowNoticeOnce(HWND, UINT, UINT) {
+    return E_FAIL;
+}

@@ -6,7 +6,9 @@
 
 namespace {
 
-HRESULT FromWin32(LONG code) { return code == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(code); }
+HRESULT FromWin32(LONG code) {
+    return code == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(code);
+}
 
 class Key {
 public:
@@ -69,8 +71,9 @@ extern "C" HRESULT WINAPI RegistryGetString(HKEY hKey, LPCWSTR pszSubKey, LPCWST
     pszData[0] = L'\0';
     // RegGetValue terminates what it returns, and fails rather than cutting.
     DWORD size = cchData * sizeof(WCHAR);
-    LONG code = RegGetValueW(hKey, pszSubKey, pszValueName, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ |
-                             RRF_NOEXPAND, nullptr, pszData, &size);
+    LONG code =
+        RegGetValueW(hKey, pszSubKey, pszValueName,
+                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, pszData, &size);
     if (code != ERROR_SUCCESS) {
         pszData[0] = L'\0';
         if (code == ERROR_UNSUPPORTED_TYPE)
@@ -87,8 +90,10 @@ extern "C" HRESULT WINAPI RegistryNotifyApp(HKEY hKey, LPCWSTR pszSubKey, LPCWST
     if (!hKey || !IsValidName(pszName) || !pszApp || !*pszApp)
         return E_INVALIDARG;
     // The persistent store keeps the root as a number: only predefined roots qualify.
-    ULONG_PTR root = reinterpret_cast<ULONG_PTR>(hKey);
-    if (root < 0x80000000 || root > 0x800000FF)
+    // Predefined keys are sign-extended 32-bit values on 64-bit Windows.
+    LONG_PTR handle = reinterpret_cast<LONG_PTR>(hKey);
+    DWORD root = static_cast<DWORD>(handle);
+    if (handle != static_cast<LONG>(root) || root < 0x80000000 || root > 0x800000FF)
         return E_INVALIDARG;
 
     WCHAR path[512];
@@ -103,7 +108,7 @@ extern "C" HRESULT WINAPI RegistryNotifyApp(HKEY hKey, LPCWSTR pszSubKey, LPCWST
     if (code != ERROR_SUCCESS)
         return FromWin32(code);
 
-    code = SetDword(request.key, BROKER_ROOTKEY_VALUE, static_cast<DWORD>(root));
+    code = SetDword(request.key, BROKER_ROOTKEY_VALUE, root);
     if (code == ERROR_SUCCESS)
         code = SetString(request.key, BROKER_SUBKEY_VALUE, pszSubKey ? pszSubKey : L"");
     if (code == ERROR_SUCCESS && pszValueName)
@@ -125,10 +130,10 @@ extern "C" HRESULT WINAPI RegistryNotifyApp(HKEY hKey, LPCWSTR pszSubKey, LPCWST
         bool textual = comparison >= REG_CT_CONTAINS;
         code = SetDword(request.key, BROKER_MASK_VALUE, pCondition->dwMask);
         if (code == ERROR_SUCCESS)
-            code = textual ? SetString(request.key, BROKER_TARGET_VALUE,
-                                       pCondition->TargetValue.psz ? pCondition->TargetValue.psz
-                                                                   : L"")
-                           : SetDword(request.key, BROKER_TARGET_VALUE, pCondition->TargetValue.dw);
+            code = textual
+                       ? SetString(request.key, BROKER_TARGET_VALUE,
+                                   pCondition->TargetValue.psz ? pCondition->TargetValue.psz : L"")
+                       : SetDword(request.key, BROKER_TARGET_VALUE, pCondition->TargetValue.dw);
     }
     if (code != ERROR_SUCCESS) {
         // A half-written request would fire wrongly; leave none.

@@ -9,7 +9,9 @@
 #define BROKER_REQUESTS_PATH L"Software\\PhoneEmulator\\Notifications"
 
 // Values of a request key.
-#define BROKER_ROOTKEY_VALUE L"Root"          // REG_DWORD: the predefined root key's value
+// REG_DWORD: the predefined root key's 32-bit value (0x80000002 for HKEY_LOCAL_MACHINE);
+// back to a handle with reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(root))).
+#define BROKER_ROOTKEY_VALUE L"Root"
 #define BROKER_SUBKEY_VALUE L"SubKey"         // REG_SZ
 #define BROKER_VALUENAME_VALUE L"ValueName"   // REG_SZ, absent for the default value
 #define BROKER_COMMAND_VALUE L"Command"       // REG_SZ

@@ -82,9 +82,8 @@ AYGSHELL_API BOOL WINAPI SHInitExtraControls(void);
 // named mutex for the class and reports whether another instance owns it; the
 // returned mutex handle belongs to the caller, who closes it at exit.
 #define SHELL_ORDINAL_PREVIOUS_INSTANCE 209
-typedef HRESULT(WINAPI* PFN_SHPREVIOUSINSTANCE)(LPCWSTR pszClass, LPCWSTR pszTitle,
-                                                HANDLE* phMutex, HWND* phwndExisting,
-                                                BOOL* pfFound);
+typedef HRESULT(WINAPI* PFN_SHPREVIOUSINSTANCE)(LPCWSTR pszClass, LPCWSTR pszTitle, HANDLE* phMutex,
+                                                HWND* phwndExisting, BOOL* pfFound);
 
 #ifdef __cplusplus
 }

@@ -10,7 +10,9 @@ std::wstring BinDirectory() {
     return parent + L"\\bin";
 }
 
-std::wstring BinPath(const wchar_t* fileName) { return BinDirectory() + L"\\" + fileName; }
+std::wstring BinPath(const wchar_t* fileName) {
+    return BinDirectory() + L"\\" + fileName;
+}
 
 std::string Narrow(const std::wstring& text) {
     if (text.empty())
@@ -26,9 +28,11 @@ std::string Narrow(const std::wstring& text) {
 std::wstring Widen(const std::string& text) {
     if (text.empty())
         return {};
-    int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring result(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                        size);
     return result;
 }
 
