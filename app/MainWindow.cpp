@@ -24,8 +24,10 @@ LRESULT CALLBACK MainWindow::ClassProcedure(HWND window, UINT message, WPARAM wP
     } else {
         object = reinterpret_cast<WindowObject*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     }
+    // Desktop Windows sends WM_NCCREATE and a few more before WM_CREATE binds the object;
+    // the default processing of WM_NCCREATE is what stores the window title.
     if (!object)
-        return 1;
+        return DefWindowProcW(window, message, wParam, lParam);
     bool handled = false;
     LRESULT result = object->HandleMessage(window, message, wParam, lParam, handled);
     if (message == WM_NCDESTROY) {

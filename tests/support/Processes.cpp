@@ -102,3 +102,56 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
     CloseHandle(readEnd);
     return result;
 }
+
+ChildProcess::~ChildProcess() {
+    if (!process)
+        return;
+    if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+    }
+    CloseHandle(process);
+}
+
+bool ChildProcess::Start(const std::wstring& commandLine) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    process = info.hProcess;
+    processId = info.dwProcessId;
+    return true;
+}
+
+bool ChildProcess::Wait(DWORD timeoutMs, DWORD* exitCode) {
+    if (!process || WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    if (exitCode)
+        GetExitCodeProcess(process, exitCode);
+    return true;
+}
+
+HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* title, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND window = FindWindowW(windowClass, title);
+        if (window || GetTickCount() - start > timeoutMs)
+            return window;
+        Sleep(10);
+    }
+}
+
+bool WaitForNoWindow(const wchar_t* windowClass, const wchar_t* title, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (FindWindowW(windowClass, title)) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}

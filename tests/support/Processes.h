@@ -21,3 +21,26 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 3000
 // UTF-16 to UTF-8 and back, for command lines and printed JSON.
 std::string Narrow(const std::wstring& text);
 std::wstring Widen(const std::string& text);
+
+// A program started in the background; killed on destruction if still running.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Start(const std::wstring& commandLine);
+    // True when the process ended within the time; its exit code is then set.
+    bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
+    DWORD Id() const { return processId; }
+
+private:
+    HANDLE process = nullptr;
+    DWORD processId = 0;
+};
+
+// Waits for a top-level window of the class (and title, when given) to exist.
+HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* title, DWORD timeoutMs);
+// Waits until no such window exists any more.
+bool WaitForNoWindow(const wchar_t* windowClass, const wchar_t* title, DWORD timeoutMs);
