@@ -13,7 +13,9 @@ const wchar_t kClass[] = L"VesperaClass";
 const wchar_t kTitle[] = L"Vespera";
 const DWORD kTimeout = 20000;
 
-std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+std::wstring Quoted(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
 
 std::wstring Vespera(const wchar_t* arguments) {
     return Quoted(BinPath(L"vespera.exe")) + L" " + arguments;
