@@ -6,7 +6,9 @@
 
 namespace {
 
-HRESULT FromWin32(LONG code) { return code == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(code); }
+HRESULT FromWin32(LONG code) {
+    return code == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(code);
+}
 
 class Key {
 public:
@@ -69,8 +71,9 @@ extern "C" HRESULT WINAPI RegistryGetString(HKEY hKey, LPCWSTR pszSubKey, LPCWST
     pszData[0] = L'\0';
     // RegGetValue terminates what it returns, and fails rather than cutting.
     DWORD size = cchData * sizeof(WCHAR);
-    LONG code = RegGetValueW(hKey, pszSubKey, pszValueName, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ |
-                             RRF_NOEXPAND, nullptr, pszData, &size);
+    LONG code =
+        RegGetValueW(hKey, pszSubKey, pszValueName,
+                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, pszData, &size);
     if (code != ERROR_SUCCESS) {
         pszData[0] = L'\0';
         if (code == ERROR_UNSUPPORTED_TYPE)
@@ -125,10 +128,10 @@ extern "C" HRESULT WINAPI RegistryNotifyApp(HKEY hKey, LPCWSTR pszSubKey, LPCWST
         bool textual = comparison >= REG_CT_CONTAINS;
         code = SetDword(request.key, BROKER_MASK_VALUE, pCondition->dwMask);
         if (code == ERROR_SUCCESS)
-            code = textual ? SetString(request.key, BROKER_TARGET_VALUE,
-                                       pCondition->TargetValue.psz ? pCondition->TargetValue.psz
-                                                                   : L"")
-                           : SetDword(request.key, BROKER_TARGET_VALUE, pCondition->TargetValue.dw);
+            code = textual
+                       ? SetString(request.key, BROKER_TARGET_VALUE,
+                                   pCondition->TargetValue.psz ? pCondition->TargetValue.psz : L"")
+                       : SetDword(request.key, BROKER_TARGET_VALUE, pCondition->TargetValue.dw);
     }
     if (code != ERROR_SUCCESS) {
         // A half-written request would fire wrongly; leave none.
