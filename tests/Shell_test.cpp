@@ -73,13 +73,22 @@ std::vector<Event> events;
 
 // How the owner answers a popup when it opens: the popup is modal, so it posts the
 // keys that pick an item, or close the popup, before it shows.
-int popupChoice = 0; // 0 closes the popup, n picks the n-th item
+int popupChoice = 0; // 0 closes the popup with Back, -1 with a soft key, n picks item n
 HMENU lastPopup = nullptr;
 
+// Should a popup not close, the test must not hang: the menu's loop runs thread timers.
+void CALLBACK CloseStuckPopup(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    EndMenu();
+}
+
 void AnswerPopup() {
+    SetTimer(nullptr, 0, 10000, CloseStuckPopup);
     HWND target = GetFocus();
-    if (popupChoice == 0) {
-        PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 1);
+    if (popupChoice <= 0) {
+        const UINT key = popupChoice == 0 ? VK_ESCAPE : VK_F1;
+        PostMessageW(target, WM_KEYDOWN, key, 1);
+        PostMessageW(target, WM_KEYUP, key, 1 | (LPARAM{3} << 30));
         return;
     }
     for (int i = 0; i < popupChoice; ++i)
@@ -508,6 +517,16 @@ TEST_F(SoftKeyBarTest, OverriddenBackReachesTheOwnerAsHotKeyAndDeletesACharacter
     SHSendBackToFocusWindow(WM_HOTKEY, 0, MAKELPARAM(0, VK_F1));
     GetWindowTextW(edit, text, ARRAYSIZE(text));
     EXPECT_STREQ(L"ab", text);
+
+    // While a popup is open, Back closes it and is not reported; so does a soft key.
+    events.clear();
+    for (int choice : {0, -1}) {
+        popupChoice = choice;
+        PressKey(edit, VK_F2);
+    }
+    ASSERT_EQ(2u, events.size());
+    EXPECT_EQ(static_cast<UINT>(WM_INITMENUPOPUP), events[0].message);
+    EXPECT_EQ(static_cast<UINT>(WM_INITMENUPOPUP), events[1].message);
 
     // The mask chooses the bits that change; the answer is the previous value.
     EXPECT_EQ(SHMBOF_NODEFAULT | SHMBOF_NOTIFY,

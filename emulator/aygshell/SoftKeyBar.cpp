@@ -132,8 +132,9 @@ public:
     bool created = false; // the window exists and the object belongs to it
 
 private:
-    int busy = 0;           // inside a popup's modal loop
-    bool destroyed = false; // destroyed while busy: deleted when the loop returns
+    UINT releaseOfPopupKey = 0; // pressed while a popup was open, released after
+    int busy = 0;               // inside a popup's modal loop
+    bool destroyed = false;     // destroyed while busy: deleted when the loop returns
 };
 
 SoftKeyBar* SoftKeyBar::FromWindow(HWND window) {
@@ -231,6 +232,23 @@ bool SoftKeyBar::OnKey(const MSG& msg) {
         return false;
     const UINT key = static_cast<UINT>(msg.wParam);
     const bool down = msg.message == WM_KEYDOWN;
+    const bool softKey = key == VK_TSOFT1 || key == VK_TSOFT2;
+    const bool repeat = (msg.lParam & (LPARAM{1} << 30)) != 0;
+    if (busy) {
+        // A popup is open and has the keys; a soft key closes it, as on the phone. The
+        // release of a key pressed for the popup belongs to the popup too.
+        if (down)
+            releaseOfPopupKey = key;
+        if (softKey && down && !repeat)
+            PostMessageW(window, WM_PRESSSOFTKEY, key == VK_TSOFT1 ? 0 : 1, 0);
+        return softKey;
+    }
+    if (!down && key == releaseOfPopupKey) {
+        releaseOfPopupKey = 0;
+        return true;
+    }
+    if (down)
+        releaseOfPopupKey = 0;
     const WORD bits = OverrideBits(key);
     if (bits & SHMBOF_NOTIFY) {
         const WORD modifiers = down ? 0 : MOD_KEYUP;
@@ -238,10 +256,9 @@ bool SoftKeyBar::OnKey(const MSG& msg) {
     }
     if (bits & SHMBOF_NODEFAULT)
         return true;
-    if (key != VK_TSOFT1 && key != VK_TSOFT2)
+    if (!softKey)
         return false; // the window's own handling is the default
     // The press runs from the bar's own procedure, never inside the hook.
-    const bool repeat = (msg.lParam & (LPARAM{1} << 30)) != 0;
     if (down && !repeat)
         PostMessageW(window, WM_PRESSSOFTKEY, key == VK_TSOFT1 ? 0 : 1, 0);
     return true;
