@@ -27,6 +27,7 @@ HINSTANCE ThisModule() {
 
 struct SoftKey {
     WCHAR text[64] = L"";
+    UINT position = 0;     // in the menu
     UINT id = 0;           // 0 for a popup without an identifier of its own
     HMENU popup = nullptr; // borrowed from the bar's menu
     bool enabled = true;
@@ -117,6 +118,7 @@ public:
     COLORREF background = CLR_INVALID;
     SoftKey keys[kKeyCount];
     int count = 0;
+    bool created = false; // the window exists and the object belongs to it
 
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -127,11 +129,6 @@ private:
     LRESULT SetOverride(UINT key, WORD mask, WORD bits);
 
     KeyOverride overrides[kMaxOverrides];
-
-public:
-    bool created = false; // the window exists and the object belongs to it
-
-private:
     UINT releaseOfPopupKey = 0; // pressed while a popup was open, released after
     int busy = 0;               // inside a popup's modal loop
     bool destroyed = false;     // destroyed while busy: deleted when the loop returns
@@ -158,12 +155,14 @@ void SoftKeyBar::ReadKeys() {
     const int items = GetMenuItemCount(menu);
     for (int i = 0; i < items && count < kKeyCount; ++i) {
         SoftKey& key = keys[count];
+        key = SoftKey();
+        key.position = static_cast<UINT>(i);
         MENUITEMINFOW info = {};
         info.cbSize = sizeof(info);
-        info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_STATE | MIIM_STRING;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STATE | MIIM_STRING;
         info.dwTypeData = key.text;
         info.cch = ARRAYSIZE(key.text);
-        if (!GetMenuItemInfoW(menu, i, TRUE, &info))
+        if (!GetMenuItemInfoW(menu, i, TRUE, &info) || (info.fType & MFT_SEPARATOR))
             continue;
         key.popup = info.hSubMenu;
         // A popup of a plain menu resource has its handle for an identifier.
@@ -192,8 +191,7 @@ HRESULT SoftKeyBar::Enable(UINT uid, bool byIndex, bool enable) {
         return E_INVALIDARG;
     keys[index].enabled = enable;
     // The menu tells the same as the bar to whoever reads it through SHCMBM_GETMENU.
-    EnableMenuItem(menu, static_cast<UINT>(index),
-                   MF_BYPOSITION | (enable ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, keys[index].position, MF_BYPOSITION | (enable ? MF_ENABLED : MF_GRAYED));
     InvalidateRect(window, nullptr, TRUE);
     return S_OK;
 }
