@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/Process.h"
 #include "screening/CallNotification.h"
+#include "screening/ScreenIncomingCall.h"
 
 const WCHAR kMainWindowClass[] = L"VesperaClass";
 const WCHAR kMainWindowTitle[] = L"Vespera";
@@ -52,6 +53,7 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         OnDestroy();
         return 0;
     case WM_INCOMINGCALL:
+        ScreenIncomingCall();
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         return 0;
     default:
