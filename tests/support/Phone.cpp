@@ -55,3 +55,53 @@ CallReport Ring(const std::wstring& arguments) {
         report.ms = std::strtol(value.c_str(), nullptr, 10);
     return report;
 }
+
+#include <fstream>
+#include <snapi.h>
+
+std::map<std::string, DWORD> ReplaceContacts(const std::string& vcards) {
+    wchar_t directory[MAX_PATH];
+    GetTempPathW(ARRAYSIZE(directory), directory);
+    std::wstring path = std::wstring(directory) + L"vespera-contacts.vcf";
+    std::ofstream(Narrow(path), std::ios::binary) << vcards;
+    RunPhone(L"contacts clear");
+    RunPhone(L"contacts import \"" + path + L"\"");
+    DeleteFileW(path.c_str());
+
+    std::map<std::string, DWORD> oids;
+    std::string output;
+    RunPhone(L"contacts list", &output);
+    size_t at = 0;
+    while ((at = output.find("{\"oid\":", at)) != std::string::npos) {
+        at += 7;
+        DWORD oid = std::strtoul(output.c_str() + at, nullptr, 10);
+        size_t name = output.find("\"name\":\"", at) + 8;
+        oids[output.substr(name, output.find('"', name) - name)] = oid;
+    }
+    return oids;
+}
+
+HRESULT ContactServerCanUnload() {
+    HMODULE server = GetModuleHandleW(L"pimstore.dll");
+    if (!server)
+        return S_OK;
+    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(server, "DllCanUnloadNow")));
+    return canUnload ? canUnload() : E_FAIL;
+}
+
+ScopedCaller::ScopedCaller(const wchar_t* number, DWORD oid) {
+    RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLERNUMBER_VALUE);
+    RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLEROID_VALUE);
+    if (number)
+        RegSetKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLERNUMBER_VALUE, REG_SZ,
+                        number, static_cast<DWORD>((wcslen(number) + 1) * sizeof(wchar_t)));
+    if (oid)
+        RegSetKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLEROID_VALUE, REG_DWORD,
+                        &oid, sizeof(oid));
+}
+
+ScopedCaller::~ScopedCaller() {
+    RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLERNUMBER_VALUE);
+    RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLEROID_VALUE);
+}
