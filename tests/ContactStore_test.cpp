@@ -70,7 +70,10 @@ protected:
         oids = ListedOids();
         ASSERT_EQ(2u, oids.size());
     }
-    static void TearDownTestSuite() { CoUninitialize(); }
+    static void TearDownTestSuite() {
+        Phone(L"contacts clear");
+        CoUninitialize();
+    }
 
     static std::map<std::string, DWORD> oids;
 };
