@@ -158,6 +158,8 @@ protected:
         RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLERNUMBER_VALUE);
         RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLERNAME_VALUE);
         RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLEROID_VALUE);
+        // No caller is a contact unless the test says so.
+        ASSERT_EQ(0u, Phone(L"contacts clear").exitCode);
     }
     void TearDown() override {
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRequests);

@@ -78,6 +78,7 @@ std::vector<Listed> List() {
 class Import : public testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(0u, Phone(L"contacts clear").exitCode); }
+    static void TearDownTestSuite() { Phone(L"contacts clear"); }
 };
 
 TEST_F(Import, ReadsVersionsTwoOneThreeAndFour) {
