@@ -105,3 +105,65 @@ ScopedCaller::~ScopedCaller() {
     RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLERNUMBER_VALUE);
     RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLEROID_VALUE);
 }
+
+#include <regext.h>
+
+HRESULT RegisterVesperaRequest(bool blockAll) {
+    NOTIFICATIONCONDITION condition = {};
+    condition.ctComparisonType = REG_CT_EQUAL;
+    condition.dwMask = SN_PHONEINCOMINGCALL_BITMASK;
+    condition.TargetValue.dw = SN_PHONEINCOMINGCALL_BITMASK;
+    std::wstring command = L"\"" + BinPath(L"vespera.exe") + L"\"";
+    if (blockAll)
+        command += L" /BlockAll";
+    RegistryStopNotification(L"Vespera.IncomingCall");
+    return RegistryNotifyApp(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE,
+                             L"Vespera.IncomingCall", command.c_str(),
+                             blockAll ? nullptr : L"VesperaClass", blockAll ? nullptr : L"Vespera",
+                             WM_USER + 1, 0, &condition);
+}
+
+namespace {
+
+void Snapshot(HKEY key, const std::wstring& name, std::wstring* text) {
+    *text += L"[" + name + L"]\n";
+    for (DWORD i = 0;; ++i) {
+        WCHAR valueName[256];
+        DWORD nameChars = ARRAYSIZE(valueName), type = 0, bytes = 0;
+        if (RegEnumValueW(key, i, valueName, &nameChars, nullptr, &type, nullptr, &bytes) !=
+            ERROR_SUCCESS)
+            break;
+        std::string data(bytes, '\0');
+        nameChars = ARRAYSIZE(valueName);
+        RegEnumValueW(key, i, valueName, &nameChars, nullptr, &type,
+                      reinterpret_cast<BYTE*>(data.data()), &bytes);
+        *text += std::wstring(valueName) + L"=" + std::to_wstring(type) + L":";
+        for (unsigned char c : data)
+            *text += L"0123456789abcdef"[c >> 4], *text += L"0123456789abcdef"[c & 15];
+        *text += L"\n";
+    }
+    for (DWORD i = 0;; ++i) {
+        WCHAR subName[256];
+        DWORD chars = ARRAYSIZE(subName);
+        if (RegEnumKeyExW(key, i, subName, &chars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        HKEY sub = nullptr;
+        if (RegOpenKeyExW(key, subName, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
+            Snapshot(sub, name + L"\\" + subName, text);
+            RegCloseKey(sub);
+        }
+    }
+}
+
+} // namespace
+
+std::wstring RegistrySnapshot(const wchar_t* path) {
+    std::wstring text;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return L"<none>";
+    Snapshot(key, path, &text);
+    RegCloseKey(key);
+    return text;
+}

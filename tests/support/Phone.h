@@ -33,3 +33,10 @@ public:
     ScopedCaller(const ScopedCaller&) = delete;
     ScopedCaller& operator=(const ScopedCaller&) = delete;
 };
+
+// Stores the broker request that SetCallNotification makes inside vespera.exe (where
+// the program's own path is vespera.exe's): the block-all command, or the main window.
+HRESULT RegisterVesperaRequest(bool blockAll);
+
+// Every key and value below HKCU\<path>, as text: equal texts, equal trees.
+std::wstring RegistrySnapshot(const wchar_t* path);
