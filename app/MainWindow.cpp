@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/Mail.h"
 #include "app/Process.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
@@ -188,14 +189,14 @@ void MainWindow::OnCommand(UINT command) {
         DeleteProfile();
         break;
     case kCommandSupportMail:
-        // Support mail with subject kSupportMailSubject: wired with the mail commands.
+        SendSupportMail(ResourceText(kSupportMailSubject).Get());
         break;
     case kCommandRecommendationMail:
-        // Recommendation mail with kRecommendationSubject and kRecommendationBody:
-        // wired with the mail commands.
+        SendRecommendationMail(ResourceText(kRecommendationSubject).Get(),
+                               ResourceText(kRecommendationBody).Get());
         break;
     case kCommandCheckForUpdate:
-        // Update check: wired with the mail commands.
+        CheckForUpdate();
         break;
     default:
         break;

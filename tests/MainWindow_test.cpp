@@ -181,6 +181,7 @@ TEST_F(MainWindowTest, BuildsTheListOfProfilesOverTheWholeClientArea) {
     settings().sampleCreated = 0;
     Open();
     EXPECT_EQ(window, TheMainWindow().hwnd);
+    EXPECT_TRUE(IsWindow(TheMainWindow().menuBar));
     ASSERT_TRUE(list);
     EXPECT_EQ(list, TheMainWindow().profileList.hwnd);
     EXPECT_TRUE(GetWindowLongPtrW(list, GWL_STYLE) & LVS_SORTASCENDING);
@@ -423,9 +424,12 @@ TEST_F(MainWindowTest, OtherControlsDrawingMessagesAreSwallowed) {
 
 TEST_F(MainWindowTest, ClosingEndsWith18AndAFailedStartWith0) {
     Open();
+    const HWND menuBar = TheMainWindow().menuBar;
     SendMessageW(window, WM_COMMAND, kCommandClose, 0);
     EXPECT_EQ(kMainWindowExitCode, Pump());
     EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(IsWindow(menuBar));
+    EXPECT_EQ(nullptr, TheMainWindow().menuBar);
 
     // An incoming call is screened and closes the window as well.
     Open();
