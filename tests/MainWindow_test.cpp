@@ -472,7 +472,10 @@ TEST(MainWindowProcess, ExitCodes) {
     for (int i = 0; i < 400 && !window; ++i) {
         if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
             break;
+        // The window exists from its creation on; it shows once its list is built.
         window = FindWindowW(kMainWindowClass, kMainWindowTitle);
+        if (window && !IsWindowVisible(window))
+            window = nullptr;
     }
     ASSERT_TRUE(window) << "vespera.exe showed no window";
     EXPECT_TRUE(FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr));
