@@ -1,13 +1,38 @@
 #include "store/AppSettings.h"
 #include "app/Process.h"
+#include "platform/Cursor.h"
+#include "platform/Device.h"
+#include "platform/Resources.h"
+#include "store/RegistryKey.h"
 #include <strsafe.h>
+#include <wchar.h>
 
 namespace {
+
 const WCHAR kAppKey[] = L"Software\\Quorvane\\Vespera";
+const WCHAR kSampleValue[] = L"Sample";
 const WCHAR kActiveProfileValue[] = L"ActiveProfile";
+const WCHAR kNoticePrefix[] = L"OneTimeMsg";
+const WCHAR kProductName[] = L"Vespera";
+const UINT kNoticeIds[] = {190, 191, 192};
+
+const int kPlatformTypeChars = 64;
+const int kPocketPc = 1, kSmartphone = 2;
+
+int NoticeIndex(UINT noticeId) {
+    for (int i = 0; i < static_cast<int>(ARRAYSIZE(kNoticeIds)); ++i)
+        if (kNoticeIds[i] == noticeId)
+            return i;
+    return -1;
+}
+
+bool DeleteSucceeded(LONG code) {
+    return code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND;
+}
+
 } // namespace
 
-AppSettings::AppSettings() = default;
+AppSettings::AppSettings() : platformType(QueryPlatformType()) {}
 
 AppSettings::~AppSettings() {
     if (boldFont)
@@ -15,17 +40,63 @@ AppSettings::~AppSettings() {
 }
 
 HRESULT AppSettings::Load() {
-    WCHAR stored[kKeyNameChars] = L"";
-    DWORD size = sizeof(stored);
-    if (RegGetValueW(HKEY_CURRENT_USER, kAppKey, kActiveProfileValue, RRF_RT_REG_SZ, nullptr,
-                     stored, &size) != ERROR_SUCCESS)
-        stored[0] = L'\0';
-    return SetActiveProfile(stored);
+    WaitCursor wait;
+    HRESULT hr = S_OK;
+    RegistryKey key;
+    if (key.Open(HKEY_CURRENT_USER, kAppKey, KEY_READ) == ERROR_SUCCESS) {
+        if (!LaunchedByNotification) {
+            for (int i = 0; i < kNoticeCount; ++i) {
+                WCHAR valueName[kNoticeValueNameChars];
+                hr = NoticeValueName(kNoticeIds[i], valueName);
+                if (FAILED(hr))
+                    return hr;
+                DWORD shown = 0;
+                if (key.ReadDword(valueName, &shown) == ERROR_SUCCESS)
+                    noticeShown[i] = shown != 0;
+            }
+            DWORD sample = 0;
+            if (key.ReadDword(kSampleValue, &sample) == ERROR_SUCCESS)
+                sampleCreated = sample != 0 ? 1 : 0;
+        }
+        LPWSTR stored = nullptr;
+        hr = key.ReadStringCopy(kActiveProfileValue, &stored);
+        if (FAILED(hr))
+            return hr;
+        hr = SetActiveProfile(stored);
+        if (stored)
+            LocalFree(stored);
+        if (FAILED(hr))
+            return hr;
+    }
+    if (!LaunchedByNotification && !boldFont)
+        hr = CreateBoldFont();
+    return hr;
 }
 
 HRESULT AppSettings::Save() {
+    WaitCursor wait;
     if (LaunchedByNotification)
         return S_OK;
+    RegistryKey key;
+    if (key.Create(HKEY_CURRENT_USER, kAppKey, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
+        ERROR_SUCCESS)
+        return E_FAIL;
+    if (key.WriteDword(kSampleValue, sampleCreated) != ERROR_SUCCESS)
+        return E_FAIL;
+    if (activeProfile[0]) {
+        if (key.WriteString(kActiveProfileValue, activeProfile, REG_SZ) != ERROR_SUCCESS)
+            return E_FAIL;
+    } else if (!DeleteSucceeded(key.DeleteValue(kActiveProfileValue))) {
+        return E_FAIL;
+    }
+    for (int i = 0; i < kNoticeCount; ++i) {
+        WCHAR valueName[kNoticeValueNameChars];
+        HRESULT hr = NoticeValueName(kNoticeIds[i], valueName);
+        if (FAILED(hr))
+            return hr;
+        if (key.WriteDword(valueName, noticeShown[i] ? 1 : 0) != ERROR_SUCCESS)
+            return E_FAIL;
+    }
     return S_OK;
 }
 
@@ -34,6 +105,63 @@ HRESULT AppSettings::SetActiveProfile(LPCWSTR keyName) {
                             STRSAFE_IGNORE_NULLS | STRSAFE_NULL_ON_FAILURE);
 }
 
-HRESULT AppSettings::ShowNoticeOnce(HWND, UINT, UINT) {
-    return E_FAIL;
+HRESULT AppSettings::ShowNoticeOnce(HWND owner, UINT noticeId, UINT captionId) {
+    int index = NoticeIndex(noticeId);
+    if (index < 0 || noticeShown[index])
+        return E_FAIL;
+    ResourceText text(noticeId);
+    if (captionId == 0) {
+        MessageBoxW(owner, text.Get(), kProductName, MB_OK | MB_ICONINFORMATION);
+    } else {
+        ResourceText caption(captionId);
+        MessageBoxW(owner, text.Get(), caption.Get(), MB_OK | MB_ICONINFORMATION);
+    }
+    noticeShown[index] = true;
+    return S_OK;
+}
+
+bool AppSettings::IsNoticeShown(UINT noticeId) const {
+    int index = NoticeIndex(noticeId);
+    return index >= 0 && noticeShown[index];
+}
+
+HRESULT AppSettings::NoticeValueName(UINT noticeId, LPWSTR buffer) {
+    if (!buffer)
+        return E_INVALIDARG;
+    return StringCchPrintfW(buffer, kNoticeValueNameChars, L"%s_%d", kNoticePrefix,
+                            static_cast<int>(noticeId));
+}
+
+HRESULT AppSettings::CreateBoldFont() {
+    HGDIOBJ systemFont = GetStockObject(SYSTEM_FONT);
+    if (!systemFont)
+        return E_FAIL;
+    LOGFONTW description = {};
+    if (GetObjectW(systemFont, sizeof(description), &description) == 0)
+        return E_FAIL;
+    HDC screen = GetDC(nullptr);
+    if (!screen)
+        return E_FAIL;
+    int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    description.lfWeight = FW_BOLD;
+    description.lfHeight = -(10 * pixelsPerInch) / 72; // ten points
+    HFONT created = CreateFontIndirectW(&description);
+    if (created) {
+        if (boldFont)
+            DeleteObject(boldFont);
+        boldFont = created;
+    }
+    return S_OK;
+}
+
+int AppSettings::QueryPlatformType() {
+    WCHAR type[kPlatformTypeChars] = L"";
+    if (FAILED(GetPlatformTypeText(type, ARRAYSIZE(type))))
+        return 0;
+    if (wcsncmp(type, L"PocketPC", kPlatformTypeChars) == 0)
+        return kPocketPc;
+    if (wcsncmp(type, L"SmartPhone", kPlatformTypeChars) == 0)
+        return kSmartphone;
+    return 0;
 }

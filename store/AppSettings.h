@@ -4,6 +4,7 @@
 #include <windows.h>
 
 const int kKeyNameChars = 39; // a braced GUID and its terminator
+const int kNoticeValueNameChars = 30;
 
 class AppSettings {
 public:
@@ -12,13 +13,27 @@ public:
     AppSettings(const AppSettings&) = delete;
     AppSettings& operator=(const AppSettings&) = delete;
 
+    // A process started for an incoming call reads only the active profile and
+    // never writes.
     HRESULT Load();
     HRESULT Save();
+    // Null stores the empty string; a text that does not fit leaves it empty and fails.
     HRESULT SetActiveProfile(LPCWSTR keyName);
+    // Shows the notice in a modal box unless it was shown before (E_FAIL then, as for
+    // an unknown notice). Caption 0 means the product name.
     HRESULT ShowNoticeOnce(HWND owner, UINT noticeId, UINT captionId);
+    bool IsNoticeShown(UINT noticeId) const;
+    HRESULT CreateBoldFont();
+
+    static HRESULT NoticeValueName(UINT noticeId, LPWSTR buffer); // kNoticeValueNameChars
+    static int QueryPlatformType();                               // 1 Pocket PC, 2 Smartphone
 
     DWORD sampleCreated = 0;
     HFONT boldFont = nullptr;
     WCHAR activeProfile[kKeyNameChars] = L"";
     int platformType = 0;
+
+private:
+    static const int kNoticeCount = 3;
+    bool noticeShown[kNoticeCount] = {};
 };
