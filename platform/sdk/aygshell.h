@@ -66,6 +66,10 @@ typedef struct tagSHACTIVATEINFO {
 #define SHCMBM_OVERRIDEKEY (WM_USER + 403) // wParam key, lParam MAKELPARAM(mask, bits)
 #define SHMBOF_NODEFAULT 0x00000001
 #define SHMBOF_NOTIFY 0x00000002
+// Modifier bit of WM_HOTKEY's lParam low word: the key was released.
+#ifndef MOD_KEYUP
+#define MOD_KEYUP 0x1000
+#endif
 
 AYGSHELL_API BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
 AYGSHELL_API BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* pmbi);
