@@ -45,6 +45,8 @@ HRESULT CheckForUpdate() {
         return hr;
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof(execute);
+    // The phone's opener fails silently; the desktop's would show an error box.
+    execute.fMask = SEE_MASK_FLAG_NO_UI;
     execute.lpVerb = L"open";
     execute.lpFile = address;
     execute.nShow = SW_SHOWNORMAL;

@@ -107,7 +107,7 @@ double NotificationSettingsLoad() {
 
 } // namespace
 
-int main() {
+int wmain() {
     std::wstring root =
         std::wstring(kBenchRoot) + L"\\Scratch-" + std::to_wstring(GetCurrentProcessId());
     HKEY scratch = nullptr;

@@ -90,11 +90,11 @@ extern "C" HRESULT WINAPI RegistryNotifyApp(HKEY hKey, LPCWSTR pszSubKey, LPCWST
     if (!hKey || !IsValidName(pszName) || !pszApp || !*pszApp)
         return E_INVALIDARG;
     // The persistent store keeps the root as a number: only predefined roots qualify.
-    // Predefined keys are sign-extended 32-bit values on 64-bit Windows.
+    // Their handles are negative 32-bit values, sign-extended on 64-bit Windows.
     LONG_PTR handle = reinterpret_cast<LONG_PTR>(hKey);
-    DWORD root = static_cast<DWORD>(handle);
-    if (handle != static_cast<LONG>(root) || root < 0x80000000 || root > 0x800000FF)
+    if (handle < static_cast<LONG>(0x80000000) || handle > static_cast<LONG>(0x800000FF))
         return E_INVALIDARG;
+    DWORD root = static_cast<DWORD>(handle);
 
     WCHAR path[512];
     HRESULT hr = StringCchPrintfW(path, ARRAYSIZE(path), L"%s\\%s", BROKER_REQUESTS_PATH, pszName);

@@ -27,6 +27,7 @@ HINSTANCE ThisModule() {
 
 struct SoftKey {
     WCHAR text[64] = L"";
+    UINT position = 0;     // in the menu
     UINT id = 0;           // 0 for a popup without an identifier of its own
     HMENU popup = nullptr; // borrowed from the bar's menu
     bool enabled = true;
@@ -117,6 +118,7 @@ public:
     COLORREF background = CLR_INVALID;
     SoftKey keys[kKeyCount];
     int count = 0;
+    bool created = false; // the window exists and the object belongs to it
 
 private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -127,13 +129,9 @@ private:
     LRESULT SetOverride(UINT key, WORD mask, WORD bits);
 
     KeyOverride overrides[kMaxOverrides];
-
-public:
-    bool created = false; // the window exists and the object belongs to it
-
-private:
-    int busy = 0;           // inside a popup's modal loop
-    bool destroyed = false; // destroyed while busy: deleted when the loop returns
+    UINT releaseOfPopupKey = 0; // pressed while a popup was open, released after
+    int busy = 0;               // inside a popup's modal loop
+    bool destroyed = false;     // destroyed while busy: deleted when the loop returns
 };
 
 SoftKeyBar* SoftKeyBar::FromWindow(HWND window) {
@@ -157,12 +155,14 @@ void SoftKeyBar::ReadKeys() {
     const int items = GetMenuItemCount(menu);
     for (int i = 0; i < items && count < kKeyCount; ++i) {
         SoftKey& key = keys[count];
+        key = SoftKey();
+        key.position = static_cast<UINT>(i);
         MENUITEMINFOW info = {};
         info.cbSize = sizeof(info);
-        info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_STATE | MIIM_STRING;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STATE | MIIM_STRING;
         info.dwTypeData = key.text;
         info.cch = ARRAYSIZE(key.text);
-        if (!GetMenuItemInfoW(menu, i, TRUE, &info))
+        if (!GetMenuItemInfoW(menu, i, TRUE, &info) || (info.fType & MFT_SEPARATOR))
             continue;
         key.popup = info.hSubMenu;
         // A popup of a plain menu resource has its handle for an identifier.
@@ -191,8 +191,7 @@ HRESULT SoftKeyBar::Enable(UINT uid, bool byIndex, bool enable) {
         return E_INVALIDARG;
     keys[index].enabled = enable;
     // The menu tells the same as the bar to whoever reads it through SHCMBM_GETMENU.
-    EnableMenuItem(menu, static_cast<UINT>(index),
-                   MF_BYPOSITION | (enable ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, keys[index].position, MF_BYPOSITION | (enable ? MF_ENABLED : MF_GRAYED));
     InvalidateRect(window, nullptr, TRUE);
     return S_OK;
 }
@@ -231,6 +230,23 @@ bool SoftKeyBar::OnKey(const MSG& msg) {
         return false;
     const UINT key = static_cast<UINT>(msg.wParam);
     const bool down = msg.message == WM_KEYDOWN;
+    const bool softKey = key == VK_TSOFT1 || key == VK_TSOFT2;
+    const bool repeat = (msg.lParam & (LPARAM{1} << 30)) != 0;
+    if (busy) {
+        // A popup is open and has the keys; a soft key closes it, as on the phone. The
+        // release of a key pressed for the popup belongs to the popup too.
+        if (down)
+            releaseOfPopupKey = key;
+        if (softKey && down && !repeat)
+            PostMessageW(window, WM_PRESSSOFTKEY, key == VK_TSOFT1 ? 0 : 1, 0);
+        return softKey;
+    }
+    if (!down && key == releaseOfPopupKey) {
+        releaseOfPopupKey = 0;
+        return true;
+    }
+    if (down)
+        releaseOfPopupKey = 0;
     const WORD bits = OverrideBits(key);
     if (bits & SHMBOF_NOTIFY) {
         const WORD modifiers = down ? 0 : MOD_KEYUP;
@@ -238,10 +254,9 @@ bool SoftKeyBar::OnKey(const MSG& msg) {
     }
     if (bits & SHMBOF_NODEFAULT)
         return true;
-    if (key != VK_TSOFT1 && key != VK_TSOFT2)
+    if (!softKey)
         return false; // the window's own handling is the default
     // The press runs from the bar's own procedure, never inside the hook.
-    const bool repeat = (msg.lParam & (LPARAM{1} << 30)) != 0;
     if (down && !repeat)
         PostMessageW(window, WM_PRESSSOFTKEY, key == VK_TSOFT1 ? 0 : 1, 0);
     return true;

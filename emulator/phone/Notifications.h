@@ -1,0 +1,43 @@
+// The broker's firing side: when the phone changes a state value, every stored request
+// that watches it and whose condition the new value meets is delivered, by message to
+// its window or by starting its command.
+#pragma once
+#include "phone/Registry.h"
+#include <string>
+#include <vector>
+
+class NotificationBroker {
+public:
+    NotificationBroker() = default;
+    ~NotificationBroker();
+    NotificationBroker(const NotificationBroker&) = delete;
+    NotificationBroker& operator=(const NotificationBroker&) = delete;
+
+    // Called after the phone changed a value (before != after).
+    void ValueChanged(HKEY root, LPCWSTR path, LPCWSTR name, const StateValue& before,
+                      const StateValue& after);
+    // Posts the messages whose windows have appeared since their programs were started;
+    // drops those whose program ended without making the window.
+    void DeliverPending();
+    // Waits, at most timeoutMs, for the programs it started to end, delivering meanwhile.
+    // Returns the number still running.
+    size_t WaitForStarted(DWORD timeoutMs);
+
+private:
+    struct Request;
+    struct Delivery {
+        bool hasClass = false;
+        bool hasTitle = false;
+        std::wstring windowClass;
+        std::wstring title;
+        UINT message = 0;
+        WPARAM wParam = 0;
+        HANDLE process = nullptr; // owned by the started list
+    };
+
+    void Fire(const Request& request, const StateValue& value);
+    static bool Post(const Delivery& delivery);
+
+    std::vector<HANDLE> started; // owned process handles
+    std::vector<Delivery> pending;
+};

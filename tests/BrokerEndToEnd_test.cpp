@@ -1,0 +1,82 @@
+// From the phone's ring to the End key, through real processes: phone.exe fires the
+// broker request, the broker starts vespera.exe, vespera refuses or lets the call be.
+#include "screening/CallNotification.h"
+#include "support/Phone.h"
+#include "support/PhoneState.h"
+#include "support/Processes.h"
+#include <gtest/gtest.h>
+#include <snapi.h>
+
+namespace {
+
+// The request SetCallNotification stores, aimed at vespera.exe (inside vespera.exe the
+// program's own path is that one; its form is pinned by the broker request tests).
+void RegisterForVespera(bool blockAll) {
+    NOTIFICATIONCONDITION condition = {};
+    condition.ctComparisonType = REG_CT_EQUAL;
+    condition.dwMask = SN_PHONEINCOMINGCALL_BITMASK;
+    condition.TargetValue.dw = SN_PHONEINCOMINGCALL_BITMASK;
+    std::wstring command = L"\"" + BinPath(L"vespera.exe") + L"\"";
+    if (blockAll)
+        command += L" /BlockAll";
+    ASSERT_EQ(S_OK,
+              RegistryNotifyApp(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE,
+                                kIncomingCallNotification, command.c_str(),
+                                blockAll ? nullptr : L"VesperaClass",
+                                blockAll ? nullptr : L"Vespera", WM_INCOMINGCALL, 0, &condition));
+}
+
+class BrokerEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DeleteStoredRequest(kIncomingCallNotification);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera", L"ActiveProfile");
+    }
+    void TearDown() override { DeleteStoredRequest(kIncomingCallNotification); }
+};
+
+} // namespace
+
+TEST_F(BrokerEndToEnd, BlockAllRefusesEveryCallThatRings) {
+    RegisterForVespera(true);
+    CallReport call = Ring(L"ring 5550100 --ring-ms 10000");
+    ASSERT_TRUE(call.reported) << call.raw;
+    EXPECT_EQ("refused", call.outcome) << call.raw;
+    EXPECT_EQ("5550100", call.number);
+    EXPECT_GE(call.ms, 0);
+
+    CallReport withheld = Ring(L"ring --withheld --ring-ms 10000");
+    EXPECT_EQ("refused", withheld.outcome) << withheld.raw;
+    EXPECT_TRUE(withheld.withheld);
+}
+
+TEST_F(BrokerEndToEnd, NothingIsRefusedWhileACallIsTalkedOn) {
+    RegisterForVespera(true);
+    CallReport call = Ring(L"ring 5550100 --while-talking --ring-ms 2000");
+    ASSERT_TRUE(call.reported) << call.raw;
+    EXPECT_EQ("rang-out", call.outcome) << call.raw;
+}
+
+TEST_F(BrokerEndToEnd, WithoutARequestNoProgramStarts) {
+    RegisterForVespera(true);
+    ASSERT_EQ(S_OK, SetCallNotification(0));
+    CallReport call = Ring(L"ring 5550100 --ring-ms 1500");
+    ASSERT_TRUE(call.reported) << call.raw;
+    EXPECT_EQ("rang-out", call.outcome) << call.raw;
+}
+
+TEST_F(BrokerEndToEnd, NotificationRunEndsAfterTheCallAndWritesNothing) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera");
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera");
+    RegisterForVespera(false);
+    CallReport call = Ring(L"ring 5550100 --ring-ms 1500");
+    ASSERT_TRUE(call.reported) << call.raw;
+    // No profile is active: the call goes through, and the hidden instance is gone.
+    EXPECT_EQ("rang-out", call.outcome) << call.raw;
+    EXPECT_TRUE(WaitForNoWindow(L"VesperaClass", L"Vespera", 10000));
+    HKEY key = nullptr;
+    EXPECT_NE(ERROR_SUCCESS,
+              RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera", 0, KEY_READ, &key));
+    if (key)
+        RegCloseKey(key);
+}
