@@ -1,7 +1,7 @@
 // Public declarations of the phone's contact database (Pocket Outlook Object Model) and
-// its contact chooser, as far as they are declared here. Slots of the method tables are
-// counted from QueryInterface = 0; placeholders keep the numbering exact where a method
-// is not used here. Interfaces declare no destructors: they would add slots.
+// its contact chooser: the methods in use, with placeholders that keep the slot numbers
+// of the method tables exact (counted from QueryInterface = 0). Interfaces declare no
+// destructors: they would add slots.
 #pragma once
 #include <windows.h>
 #include <oaidl.h>

@@ -1,0 +1,80 @@
+// The class and interface identifiers of the contact database are defined here.
+#include <initguid.h>
+#include <pimstore.h>
+#include "platform/ContactStore.h"
+#include "platform/Cursor.h"
+
+namespace {
+
+// A successful read may hand back a null text, which means an empty one: callers get
+// a real empty text instead.
+HRESULT NotNull(HRESULT hr, BSTR* text) {
+    if (FAILED(hr)) {
+        *text = nullptr;
+        return hr;
+    }
+    if (!*text) {
+        *text = SysAllocString(L"");
+        if (!*text)
+            return E_OUTOFMEMORY;
+    }
+    return hr;
+}
+
+} // namespace
+
+HRESULT ContactStore::Open(HWND owner) {
+    if (application)
+        return S_OK;
+    WaitCursor wait;
+    IPOutlookApp* created = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IPOutlookApp, reinterpret_cast<void**>(&created));
+    if (FAILED(hr))
+        return hr;
+    application = created;
+    hr = application->Logon(owner);
+    if (FAILED(hr))
+        Close(); // a store that failed to log on is not open
+    return hr;
+}
+
+void ContactStore::Close() {
+    if (!application)
+        return;
+    application->Logoff();
+    application->Release();
+    application = nullptr;
+}
+
+HRESULT ContactStore::GetContact(DWORD oid, IContact** contact) {
+    if (!contact)
+        return E_INVALIDARG;
+    *contact = nullptr;
+    if (!application)
+        return E_UNEXPECTED;
+    IDispatch* item = nullptr;
+    HRESULT hr = application->GetItemFromOid(static_cast<long>(oid), &item);
+    if (FAILED(hr))
+        return hr;
+    if (!item)
+        return E_FAIL;
+    // An OID may name another kind of item; only a contact will do.
+    hr = item->QueryInterface(IID_IContact, reinterpret_cast<void**>(contact));
+    item->Release();
+    return hr;
+}
+
+HRESULT ContactStore::GetCategories(IContact* contact, BSTR* categories) {
+    if (!contact || !categories)
+        return E_INVALIDARG;
+    *categories = nullptr;
+    return NotNull(contact->get_Categories(categories), categories);
+}
+
+HRESULT ContactStore::GetDisplayName(IContact* contact, BSTR* name) {
+    if (!contact || !name)
+        return E_INVALIDARG;
+    *name = nullptr;
+    return NotNull(contact->get_FileAs(name), name);
+}

@@ -1,0 +1,32 @@
+// Vespera's access to the phone's contact database (the Pocket Outlook Object Model,
+// an in-process COM server). Contacts are known to the rest of the program only by
+// their object identifiers (OIDs).
+#pragma once
+#include <windows.h>
+#include <pimstore.h>
+
+class ContactStore {
+public:
+    ContactStore() = default;
+    ~ContactStore() { Close(); }
+    ContactStore(const ContactStore&) = delete;
+    ContactStore& operator=(const ContactStore&) = delete;
+
+    // Creates the application object and logs on with the window (borrowed). Does
+    // nothing when the store is open. Needs COM initialised on the calling thread.
+    HRESULT Open(HWND owner);
+    // Logs off and releases the application object, when there is one.
+    void Close();
+    bool IsOpen() const { return application != nullptr; }
+
+    // The contact item with the OID; the caller releases it.
+    HRESULT GetContact(DWORD oid, IContact** contact);
+
+    // Texts of a contact item (borrowed), which the caller frees with SysFreeString.
+    // Neither is ever null on success; either may be empty.
+    static HRESULT GetCategories(IContact* contact, BSTR* categories);
+    static HRESULT GetDisplayName(IContact* contact, BSTR* name);
+
+private:
+    IPOutlookApp* application = nullptr;
+};

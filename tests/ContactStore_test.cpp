@@ -1,0 +1,182 @@
+// The program's access to the phone's contact database, in process, against the real
+// pimstore.dll that the prefix has registered; contacts come in through the phone.
+#include "platform/ContactStore.h"
+#include "support/Processes.h"
+#include <gtest/gtest.h>
+#include <fstream>
+#include <map>
+
+namespace {
+
+const char kAddressBook[] = "BEGIN:VCARD\r\n"
+                            "VERSION:3.0\r\n"
+                            "FN:Ada Byron\r\n"
+                            "TEL:+44 20 7946 0018\r\n"
+                            "CATEGORIES:Work,Family\r\n"
+                            "END:VCARD\r\n"
+                            "BEGIN:VCARD\r\n"
+                            "VERSION:3.0\r\n"
+                            "N:Babbage;Charles;;;\r\n"
+                            "TEL:5550100\r\n"
+                            "END:VCARD\r\n";
+
+std::wstring TempFile(const wchar_t* name, const std::string& bytes) {
+    wchar_t directory[MAX_PATH];
+    GetTempPathW(ARRAYSIZE(directory), directory);
+    std::wstring path = std::wstring(directory) + name;
+    std::ofstream(Narrow(path), std::ios::binary) << bytes;
+    return path;
+}
+
+ProcessResult Phone(const std::wstring& arguments) {
+    return RunProcess(L"\"" + BinPath(L"phone.exe") + L"\" " + arguments, 60000);
+}
+
+// OIDs by name, from the phone's list.
+std::map<std::string, DWORD> ListedOids() {
+    std::map<std::string, DWORD> oids;
+    std::string output = Phone(L"contacts list").output;
+    size_t at = 0;
+    while ((at = output.find("{\"oid\":", at)) != std::string::npos) {
+        at += 7;
+        DWORD oid = std::stoul(output.substr(at));
+        size_t name = output.find("\"name\":\"", at) + 8;
+        oids[output.substr(name, output.find('"', name) - name)] = oid;
+    }
+    return oids;
+}
+
+HRESULT ServerCanUnload() {
+    HMODULE server = GetModuleHandleW(L"pimstore.dll");
+    if (!server)
+        return S_OK; // not even loaded
+    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(server, "DllCanUnloadNow")));
+    return canUnload ? canUnload() : E_FAIL;
+}
+
+std::wstring Text(BSTR text) {
+    return text ? std::wstring(text, SysStringLen(text)) : L"<null>";
+}
+
+class ContactStoreTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        Phone(L"contacts clear");
+        ProcessResult imported =
+            Phone(L"contacts import \"" + TempFile(L"contactstore.vcf", kAddressBook) + L"\"");
+        ASSERT_EQ(0u, imported.exitCode) << imported.output;
+        oids = ListedOids();
+        ASSERT_EQ(2u, oids.size());
+    }
+    static void TearDownTestSuite() { CoUninitialize(); }
+
+    static std::map<std::string, DWORD> oids;
+};
+
+std::map<std::string, DWORD> ContactStoreTest::oids;
+
+TEST_F(ContactStoreTest, ReadsCategoriesAndDisplayName) {
+    ContactStore store;
+    ASSERT_EQ(S_OK, store.Open(nullptr));
+    EXPECT_TRUE(store.IsOpen());
+
+    IContact* ada = nullptr;
+    ASSERT_EQ(S_OK, store.GetContact(oids["Ada Byron"], &ada));
+    BSTR categories = nullptr, name = nullptr;
+    EXPECT_EQ(S_OK, ContactStore::GetCategories(ada, &categories));
+    EXPECT_EQ(S_OK, ContactStore::GetDisplayName(ada, &name));
+    EXPECT_EQ(L"Work, Family", Text(categories));
+    EXPECT_EQ(L"Ada Byron", Text(name));
+    SysFreeString(categories);
+    SysFreeString(name);
+    ada->Release();
+
+    // A contact without categories has an empty text, not a missing one; its name
+    // comes from the parts of N.
+    IContact* charles = nullptr;
+    ASSERT_EQ(S_OK, store.GetContact(oids["Charles Babbage"], &charles));
+    EXPECT_EQ(S_OK, ContactStore::GetCategories(charles, &categories));
+    EXPECT_EQ(L"", Text(categories));
+    SysFreeString(categories);
+    charles->Release();
+}
+
+TEST_F(ContactStoreTest, UnknownOidsAndAClosedStoreYieldNothing) {
+    ContactStore store;
+    IContact* contact = reinterpret_cast<IContact*>(1);
+    EXPECT_EQ(E_UNEXPECTED, store.GetContact(oids["Ada Byron"], &contact));
+    EXPECT_EQ(nullptr, contact);
+
+    ASSERT_EQ(S_OK, store.Open(nullptr));
+    contact = reinterpret_cast<IContact*>(1);
+    EXPECT_TRUE(FAILED(store.GetContact(0, &contact)));
+    EXPECT_EQ(nullptr, contact);
+    EXPECT_TRUE(FAILED(store.GetContact(0xFFFFFFF0, &contact)));
+    EXPECT_EQ(nullptr, contact);
+    EXPECT_EQ(E_INVALIDARG, store.GetContact(1, nullptr));
+    BSTR text = nullptr;
+    EXPECT_EQ(E_INVALIDARG, ContactStore::GetCategories(nullptr, &text));
+}
+
+TEST_F(ContactStoreTest, OpenTwiceKeepsOneSessionAndCloseReleasesEverything) {
+    {
+        ContactStore store;
+        ASSERT_EQ(S_OK, store.Open(nullptr));
+        ASSERT_EQ(S_OK, store.Open(nullptr));
+        IContact* contact = nullptr;
+        ASSERT_EQ(S_OK, store.GetContact(oids["Ada Byron"], &contact));
+        store.Close();
+        EXPECT_FALSE(store.IsOpen());
+        // The item is the caller's: it outlives the session until released.
+        EXPECT_EQ(S_FALSE, ServerCanUnload());
+        contact->Release();
+        EXPECT_EQ(S_OK, ServerCanUnload());
+        store.Close(); // closing a closed store does nothing
+
+        ASSERT_EQ(S_OK, store.Open(nullptr));
+        EXPECT_EQ(S_FALSE, ServerCanUnload());
+    } // the destructor closes
+    EXPECT_EQ(S_OK, ServerCanUnload());
+}
+
+TEST_F(ContactStoreTest, MethodsSitInTheSlotsThePlatformGivesThem) {
+    // Through the raw method tables, as a program built against the platform's own
+    // declarations would call them.
+    typedef HRESULT(STDMETHODCALLTYPE * LogonSlot)(void*, HWND);
+    typedef HRESULT(STDMETHODCALLTYPE * LogoffSlot)(void*);
+    typedef HRESULT(STDMETHODCALLTYPE * ItemSlot)(void*, long, IDispatch**);
+    typedef HRESULT(STDMETHODCALLTYPE * TextSlot)(void*, BSTR*);
+
+    IPOutlookApp* application = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IPOutlookApp, reinterpret_cast<void**>(&application)));
+    void** table = *reinterpret_cast<void***>(application);
+    IDispatch* item = nullptr;
+    // Items are reached only after a logon.
+    EXPECT_EQ(E_UNEXPECTED, reinterpret_cast<ItemSlot>(table[12])(
+                                application, static_cast<long>(oids["Ada Byron"]), &item));
+    ASSERT_EQ(S_OK, reinterpret_cast<LogonSlot>(table[7])(application, nullptr));
+    ASSERT_EQ(S_OK, reinterpret_cast<ItemSlot>(table[12])(
+                        application, static_cast<long>(oids["Ada Byron"]), &item));
+    IContact* contact = nullptr;
+    ASSERT_EQ(S_OK, item->QueryInterface(IID_IContact, reinterpret_cast<void**>(&contact)));
+    void** contactTable = *reinterpret_cast<void***>(contact);
+    BSTR categories = nullptr, fileAs = nullptr;
+    EXPECT_EQ(S_OK, reinterpret_cast<TextSlot>(contactTable[28])(contact, &categories));
+    EXPECT_EQ(S_OK, reinterpret_cast<TextSlot>(contactTable[52])(contact, &fileAs));
+    EXPECT_EQ(L"Work, Family", Text(categories));
+    EXPECT_EQ(L"Ada Byron", Text(fileAs));
+    // A slot between them answers, without doing anything.
+    EXPECT_EQ(E_NOTIMPL, reinterpret_cast<LogoffSlot>(contactTable[40])(contact));
+    SysFreeString(categories);
+    SysFreeString(fileAs);
+    contact->Release();
+    item->Release();
+    EXPECT_EQ(S_OK, reinterpret_cast<LogoffSlot>(table[8])(application));
+    application->Release();
+    EXPECT_EQ(S_OK, ServerCanUnload());
+}
+
+} // namespace
