@@ -831,7 +831,21 @@ TEST_P(ProfileEditorTest, DISABLED_Screenshots) {
         HDC memory = CreateCompatibleDC(screen);
         HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
         HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        // Each window's own surface, bottom to top: the screen itself may lag behind.
+        std::vector<HWND> windows = {dialog, SoftKeyBar(dialog)};
+        COMBOBOXINFO combo = {};
+        combo.cbSize = sizeof(combo);
+        if (GetComboBoxInfo(GetDlgItem(dialog, IDC_MODE), &combo) &&
+            IsWindowVisible(combo.hwndList))
+            windows.push_back(combo.hwndList);
+        for (HWND window : windows) {
+            RECT bounds = {};
+            GetWindowRect(window, &bounds);
+            HDC source = GetWindowDC(window);
+            BitBlt(memory, bounds.left, bounds.top, bounds.right - bounds.left,
+                   bounds.bottom - bounds.top, source, 0, 0, SRCCOPY);
+            ReleaseDC(window, source);
+        }
         SelectObject(memory, previous);
         BITMAPINFOHEADER header = {};
         header.biSize = sizeof(header);

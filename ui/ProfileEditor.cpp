@@ -18,8 +18,10 @@ const int kModeCount = 7; // BlockAll to AllowCategory
 
 const DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST;
 const int kComboDroppedHeight = 300;
+// The phone draws its spinner as a one-line field; a desktop list box needs a border and
+// no scroll bar to look the same.
 const DWORD kSpinnerStyle =
-    WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+    WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
 const int kSpinnerHeight = 30;
 // UDS_EXPANDABLE is the phone's: a tap on the spinner opens the full list there.
 const DWORD kUdsExpandable = 0x0200;
@@ -275,10 +277,12 @@ HRESULT ProfileEditor::Initialise() {
     initialised = 1;
 
     if (IsPocketPC()) {
-        // The touch screen's full-screen dialog: no caption of its own, the phone's
-        // navigation bar above it names the program.
-        LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
-        SetWindowLongPtrW(hwnd, GWL_STYLE, (style & ~static_cast<LONG_PTR>(WS_CAPTION)) | WS_POPUP);
+        // The touch screen's full-screen dialog: a plain pop-up that keeps its caption,
+        // which names the screen, since the emulated phone has no navigation bar for
+        // the title. Nothing of the desktop's frame (system menu, sizing border) remains.
+        const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
+        SetWindowLongPtrW(hwnd, GWL_STYLE,
+                          (style & ~static_cast<LONG_PTR>(WS_SYSMENU | WS_THICKFRAME)) | WS_POPUP);
         SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
         return ApplyMode();
@@ -309,16 +313,30 @@ HRESULT ProfileEditor::CreateMenuBar() {
 
 HRESULT ProfileEditor::CreateModeSelector(int y) {
     const HMENU selectorId = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_MODE));
+    // Controls made here do not get the dialog's font by themselves.
+    const WPARAM font = static_cast<WPARAM>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
     if (IsPocketPC()) {
         modeSelector =
             CreateWindowExW(0, WC_COMBOBOXW, nullptr, kComboStyle, 0, y, 0, kComboDroppedHeight,
                             hwnd, selectorId, ProgramInstance(), nullptr);
-        return modeSelector ? S_OK : E_FAIL;
+        if (!modeSelector)
+            return E_FAIL;
+        SendMessageW(modeSelector, WM_SETFONT, font, FALSE);
+        return S_OK;
     }
     modeSelector = CreateWindowExW(0, WC_LISTBOXW, nullptr, kSpinnerStyle, 0, y, 0, kSpinnerHeight,
                                    hwnd, selectorId, ProgramInstance(), nullptr);
     if (!modeSelector)
         return E_FAIL;
+    SendMessageW(modeSelector, WM_SETFONT, font, FALSE);
+    // One entry at a time, like the name field above it.
+    const int entryHeight = static_cast<int>(SendMessageW(modeSelector, LB_GETITEMHEIGHT, 0, 0));
+    if (entryHeight > 0 && entryHeight < kSpinnerHeight) {
+        RECT box = {0, 0, 0, entryHeight};
+        AdjustWindowRectEx(&box, kSpinnerStyle, FALSE, 0);
+        SetWindowPos(modeSelector, nullptr, 0, 0, 0, box.bottom - box.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     modeArrows = CreateWindowExW(0, UPDOWN_CLASSW, nullptr, kArrowsStyle, 0, 0, 0, 0, hwnd,
                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_MODE_ARROWS)),
                                  ProgramInstance(), nullptr);
@@ -379,7 +397,25 @@ void ProfileEditor::Layout() {
     } else {
         // The arrows follow the list box to its new place.
         SendMessageW(modeArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(modeSelector), 0);
+        WidenArrows();
     }
+}
+
+void ProfileEditor::WidenArrows() {
+    // Desktop arrows come narrow; a finger or a stylus needs two square buttons, taken
+    // from the list box's width.
+    RECT box = {}, arrows = {};
+    if (!GetWindowRect(modeSelector, &box) || !GetWindowRect(modeArrows, &arrows))
+        return;
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&box), 2);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&arrows), 2);
+    const int wanted = 2 * (box.bottom - box.top);
+    const int extra = wanted - (arrows.right - arrows.left);
+    if (extra <= 0 || box.right - box.left <= 2 * extra)
+        return;
+    MoveWindow(modeSelector, box.left, box.top, box.right - box.left - extra, box.bottom - box.top,
+               TRUE);
+    MoveWindow(modeArrows, arrows.left - extra, box.top, wanted, box.bottom - box.top, TRUE);
 }
 
 ScreeningMode ProfileEditor::SelectedMode() const {

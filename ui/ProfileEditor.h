@@ -58,6 +58,7 @@ private:
     HRESULT CreateModeSelector(int y);
     HRESULT FillModeSelector();
     void Layout();
+    void WidenArrows();
     void UpdateMenu(HMENU menu);
     bool OnCommand(WORD id, WORD notification);
     LRESULT OnNotify(const NMHDR* header);
