@@ -801,12 +801,13 @@ TEST_P(ProfileEditorTest, LayoutUsesTheWholeWidth) {
             GetWindowRect(GetDlgItem(dialog, IDC_MODE), &selector);
             EXPECT_GT(selector.top, name.bottom);
             if (IsPocketPC()) {
-                // The list reaches down, as far from the bottom as from
-                // the side.
+                // The list reaches down, as far from the bottom of the dialog as
+                // from the left edge of the screen.
                 RECT list = {};
                 GetWindowRect(GetDlgItem(dialog, IDC_CONTACTS), &list);
+                const int screenLeft = list.left;
                 MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&list), 2);
-                EXPECT_EQ(client.bottom - list.left, list.bottom);
+                EXPECT_EQ(client.bottom - screenLeft, list.bottom);
             }
             Type(dialog, IDC_NAME, L"!");
             Command(dialog, IDOK);
