@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
+#include "app/Mail.h"
 #include "app/Process.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
+#include "screening/ScreenIncomingCall.h"
 #include <aygshell.h>
 #include <strsafe.h>
 
@@ -101,7 +103,7 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_INCOMINGCALL:
-        // The call is screened here, before the window closes.
+        ScreenIncomingCall();
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         return 0;
     default:
@@ -188,14 +190,14 @@ void MainWindow::OnCommand(UINT command) {
         DeleteProfile();
         break;
     case kCommandSupportMail:
-        // Support mail with subject kSupportMailSubject: wired with the mail commands.
+        SendSupportMail(ResourceText(kSupportMailSubject).Get());
         break;
     case kCommandRecommendationMail:
-        // Recommendation mail with kRecommendationSubject and kRecommendationBody:
-        // wired with the mail commands.
+        SendRecommendationMail(ResourceText(kRecommendationSubject).Get(),
+                               ResourceText(kRecommendationBody).Get());
         break;
     case kCommandCheckForUpdate:
-        // Update check: wired with the mail commands.
+        CheckForUpdate();
         break;
     default:
         break;

@@ -9,21 +9,8 @@
 
 namespace {
 
-// The request SetCallNotification stores, aimed at vespera.exe (inside vespera.exe the
-// program's own path is that one; its form is pinned by the broker request tests).
 void RegisterForVespera(bool blockAll) {
-    NOTIFICATIONCONDITION condition = {};
-    condition.ctComparisonType = REG_CT_EQUAL;
-    condition.dwMask = SN_PHONEINCOMINGCALL_BITMASK;
-    condition.TargetValue.dw = SN_PHONEINCOMINGCALL_BITMASK;
-    std::wstring command = L"\"" + BinPath(L"vespera.exe") + L"\"";
-    if (blockAll)
-        command += L" /BlockAll";
-    ASSERT_EQ(S_OK,
-              RegistryNotifyApp(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE,
-                                kIncomingCallNotification, command.c_str(),
-                                blockAll ? nullptr : L"VesperaClass",
-                                blockAll ? nullptr : L"Vespera", WM_INCOMINGCALL, 0, &condition));
+    ASSERT_EQ(S_OK, RegisterVesperaRequest(blockAll));
 }
 
 class BrokerEndToEnd : public ::testing::Test {

@@ -1,9 +1,11 @@
 // The program's access to the phone's contact database, in process, against the real
 // pimstore.dll that the prefix has registered; contacts come in through the phone.
+#include "app/LazyProc.h"
 #include "platform/ContactStore.h"
 #include "support/Processes.h"
 #include <gtest/gtest.h>
 #include <fstream>
+#include <functional>
 #include <map>
 
 namespace {
@@ -70,7 +72,10 @@ protected:
         oids = ListedOids();
         ASSERT_EQ(2u, oids.size());
     }
-    static void TearDownTestSuite() { CoUninitialize(); }
+    static void TearDownTestSuite() {
+        Phone(L"contacts clear");
+        CoUninitialize();
+    }
 
     static std::map<std::string, DWORD> oids;
 };
@@ -177,6 +182,122 @@ TEST_F(ContactStoreTest, MethodsSitInTheSlotsThePlatformGivesThem) {
     EXPECT_EQ(S_OK, reinterpret_cast<LogoffSlot>(table[8])(application));
     application->Release();
     EXPECT_EQ(S_OK, ServerCanUnload());
+}
+
+// The contact chooser, driven as a user would: typed characters, keys, the soft keys.
+// A thread timer runs the script once the chooser's window exists.
+struct ChooserScript {
+    std::wstring title;
+    std::function<void(HWND dialog)> act;
+};
+ChooserScript* activeScript = nullptr;
+
+void CALLBACK DriveChooser(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowW(L"#32770", activeScript->title.c_str());
+    if (!dialog)
+        return;
+    KillTimer(nullptr, timer);
+    activeScript->act(dialog);
+    // Whatever the script did, the chooser must not stay open.
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+HRESULT Choose(CHOOSECONTACT* request, std::function<void(HWND)> act) {
+    ChooserScript script = {request->lpstrTitle, std::move(act)};
+    activeScript = &script;
+    UINT_PTR timer = SetTimer(nullptr, 0, 20, DriveChooser);
+    HRESULT hr = LazyChooseContact(request);
+    KillTimer(nullptr, timer);
+    activeScript = nullptr;
+    return hr;
+}
+
+CHOOSECONTACT Request(LPCWSTR filter = nullptr) {
+    CHOOSECONTACT request = {};
+    request.cbSize = sizeof(request);
+    request.dwFlags = CCF_CHOOSECONTACTONLY;
+    request.lpstrTitle = L"Pick a caller";
+    request.lpstrIncrementalFilter = filter;
+    return request;
+}
+
+HWND Child(HWND dialog, LPCWSTR windowClass, LPCWSTR text = nullptr) {
+    return FindWindowExW(dialog, nullptr, windowClass, text);
+}
+
+LRESULT Rows(HWND dialog) {
+    return SendMessageW(Child(dialog, L"ListBox"), LB_GETCOUNT, 0, 0);
+}
+
+void Type(HWND dialog, const wchar_t* text) {
+    for (const wchar_t* c = text; *c; ++c)
+        SendMessageW(Child(dialog, L"Edit"), WM_CHAR, *c, 1);
+}
+
+using ContactChooser = ContactStoreTest;
+
+TEST_F(ContactChooser, TypingNarrowsTheListAndSelectReturnsTheContact) {
+    CHOOSECONTACT request = Request();
+    LRESULT allRows = -1, narrowedRows = -1;
+    HRESULT hr = Choose(&request, [&](HWND dialog) {
+        allRows = Rows(dialog);
+        // "ba" begins a word of "Charles Babbage" only.
+        Type(dialog, L"ba");
+        narrowedRows = Rows(dialog);
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    ASSERT_EQ(S_OK, hr);
+    EXPECT_EQ(2, allRows);
+    EXPECT_EQ(1, narrowedRows);
+    EXPECT_EQ(oids["Charles Babbage"], request.oidContactID);
+    EXPECT_EQ(L"Charles Babbage", Text(request.bstrContactName));
+    SysFreeString(request.bstrContactName);
+}
+
+TEST_F(ContactChooser, ArrowKeysInTheFilterMoveThroughTheList) {
+    CHOOSECONTACT request = Request();
+    ASSERT_EQ(S_OK, Choose(&request, [](HWND dialog) {
+                  // Sorted by name: Ada Byron, then Charles Babbage.
+                  SendMessageW(Child(dialog, L"Edit"), WM_KEYDOWN, VK_DOWN, 0);
+                  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+              }));
+    EXPECT_EQ(oids["Charles Babbage"], request.oidContactID);
+    SysFreeString(request.bstrContactName);
+}
+
+TEST_F(ContactChooser, TheCallersFilterAppliesFromTheStart) {
+    CHOOSECONTACT request = Request(L"ADA");
+    LRESULT rows = -1;
+    ASSERT_EQ(S_OK, Choose(&request, [&](HWND dialog) {
+                  rows = Rows(dialog);
+                  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+              }));
+    EXPECT_EQ(1, rows);
+    EXPECT_EQ(oids["Ada Byron"], request.oidContactID);
+    SysFreeString(request.bstrContactName);
+}
+
+TEST_F(ContactChooser, CancelAndAnEmptyListChooseNothing) {
+    CHOOSECONTACT request = Request();
+    EXPECT_EQ(E_ABORT,
+              Choose(&request, [](HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0); }));
+    EXPECT_EQ(0u, request.oidContactID);
+    EXPECT_EQ(nullptr, request.bstrContactName);
+
+    bool selectEnabled = true;
+    EXPECT_EQ(E_ABORT, Choose(&request, [&](HWND dialog) {
+                  Type(dialog, L"zz");
+                  selectEnabled = IsWindowEnabled(Child(dialog, L"Button", L"Select"));
+                  SendMessageW(dialog, WM_COMMAND, IDOK, 0); // nothing to choose
+              }));
+    EXPECT_FALSE(selectEnabled);
+    EXPECT_EQ(nullptr, request.bstrContactName);
+}
+
+TEST_F(ContactChooser, ARequestOfTheWrongSizeIsRefused) {
+    CHOOSECONTACT request = Request();
+    request.cbSize = 52; // the phone's 32-bit size; here the structure is larger
+    EXPECT_EQ(E_INVALIDARG, LazyChooseContact(&request));
 }
 
 } // namespace

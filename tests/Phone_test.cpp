@@ -158,6 +158,8 @@ protected:
         RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLERNUMBER_VALUE);
         RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLERNAME_VALUE);
         RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLEROID_VALUE);
+        // No caller is a contact unless the test says so.
+        ASSERT_EQ(0u, Phone(L"contacts clear").exitCode);
     }
     void TearDown() override {
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRequests);
@@ -305,6 +307,56 @@ TEST_F(Call, BackToBackCallsEachEndOnTheirOwn) {
     ProcessResult result = Phone(L"ring 5550100 --ring-ms 50");
     EXPECT_EQ("rang-out", JsonMember(ReportLine(result.output), "outcome")) << result.output;
     EXPECT_EQ(2u, ProbeRuns(L"twice").size());
+}
+
+TEST_F(CallerMatch, TrailingDigitsFindTheContactWhateverTheFormatting) {
+    wchar_t directory[MAX_PATH];
+    GetTempPathW(ARRAYSIZE(directory), directory);
+    std::wstring book = std::wstring(directory) + L"callermatch.vcf";
+    HANDLE file = CreateFileW(book.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    const char cards[] =
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ada\r\nTEL:+44 20 7946 0018\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bob\r\nTEL:555-0100\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\nTEL:+1 425 555 0100\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Help\r\nTEL:112\r\nEND:VCARD\r\n";
+    DWORD written = 0;
+    WriteFile(file, cards, sizeof(cards) - 1, &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(0u, Phone(L"contacts clear").exitCode);
+    ASSERT_EQ(0u, Phone(L"contacts import \"" + book + L"\"").exitCode);
+    std::map<std::string, std::string> oids;
+    std::string list = Phone(L"contacts list").output;
+    for (size_t at = 0; (at = list.find('{', at)) != std::string::npos; ++at) {
+        std::string line = list.substr(at, list.find('}', at) - at + 1);
+        oids[JsonMember(line, "name")] = JsonMember(line, "oid");
+    }
+    ASSERT_EQ(4u, oids.size());
+
+    auto ringingOid = [](const wchar_t* number) {
+        return JsonMember(
+            ReportLine(Phone(std::wstring(L"ring \"") + number + L"\" --ring-ms 1").output), "oid");
+    };
+    // The national form of an international number.
+    EXPECT_EQ(oids["Ada"], ringingOid(L"020 7946 0018"));
+    EXPECT_EQ(oids["Ada"], ringingOid(L"0044 (20) 7946-0018"));
+    // The contact sharing the most trailing digits wins; a tie goes to the older one.
+    EXPECT_EQ(oids["Ann"], ringingOid(L"+1 (425) 555-0100"));
+    EXPECT_EQ(oids["Bob"], ringingOid(L"5550100"));
+    // Short codes match only in full.
+    EXPECT_EQ(oids["Help"], ringingOid(L"112"));
+    EXPECT_EQ("0", ringingOid(L"555 0112"));
+    EXPECT_EQ("0", ringingOid(L"020 7946 0019"));
+
+    // While it rings, the phone state names the caller.
+    ASSERT_EQ(S_OK, RegisterIncoming(L"Phone.Probe", ProbeCommand(L"caller", L" --refuse")));
+    Phone(L"ring \"020 7946 0018\" --ring-ms 30000");
+    std::vector<ProbeRun> runs = ProbeRuns(L"caller");
+    ASSERT_EQ(1u, runs.size());
+    EXPECT_EQ(L"Ada", runs[0].texts[L"SeenName"]);
+    EXPECT_EQ(L"020 7946 0018", runs[0].texts[L"SeenNumber"]);
+    EXPECT_EQ(std::stoul(oids["Ada"]), runs[0].numbers[L"SeenOid"]);
+    Phone(L"contacts clear");
 }
 
 TEST(PhoneCommand, UsageErrorsExitWithTwo) {

@@ -173,6 +173,9 @@ HRESULT OwnerDrawList::CreateGdiResources() {
             return E_FAIL;
         dpi = GetDeviceCaps(dc.Get(), LOGPIXELSY);
     }
+    // The system font's description carries the character width of its own height;
+    // kept, it would squeeze the larger row fonts.
+    font.lfWidth = 0;
 
     // Positive heights: cell heights, as the phone's own lists use them.
     font.lfHeight = dpi * titlePointSize / 72;

@@ -281,8 +281,15 @@ HRESULT Save(ContactRecord* record) {
         hr = WriteText(contact.key, kUid, record->uid);
     if (SUCCEEDED(hr))
         hr = WriteList(contact.key, kNumbers, record->numbers);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        // Half a new contact would show up with missing fields; leave none.
+        if (record->oid == 0) {
+            RegCloseKey(contact.key);
+            contact.key = nullptr;
+            RegDeleteTreeW(CONTACTDB_ROOT, ContactPath(oid).c_str());
+        }
         return hr;
+    }
     record->oid = oid;
     return S_OK;
 }

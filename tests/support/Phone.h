@@ -16,3 +16,27 @@ struct CallReport {
 CallReport Ring(const std::wstring& arguments);
 // Runs phone.exe with any arguments; returns its exit code, output in *output.
 unsigned long RunPhone(const std::wstring& arguments, std::string* output = nullptr);
+
+#include <windows.h>
+#include <map>
+
+// Replaces the phone's address book with the vCard text; OIDs by display name.
+std::map<std::string, DWORD> ReplaceContacts(const std::string& vcards);
+// S_OK when the contact database's server holds no object (or is not loaded).
+HRESULT ContactServerCanUnload();
+// Writes the caller of a ringing call into the phone state; null number: withheld,
+// OID 0: no contact. Removed again on destruction.
+class ScopedCaller {
+public:
+    ScopedCaller(const wchar_t* number, DWORD oid);
+    ~ScopedCaller();
+    ScopedCaller(const ScopedCaller&) = delete;
+    ScopedCaller& operator=(const ScopedCaller&) = delete;
+};
+
+// Stores the broker request that SetCallNotification makes inside vespera.exe (where
+// the program's own path is vespera.exe's): the block-all command, or the main window.
+HRESULT RegisterVesperaRequest(bool blockAll);
+
+// Every key and value below HKCU\<path>, as text: equal texts, equal trees.
+std::wstring RegistrySnapshot(const wchar_t* path);

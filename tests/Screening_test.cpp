@@ -1,0 +1,194 @@
+// The screening decision in process: the real registry for profiles and phone state,
+// the real contact database, and the End key seen by a low-level keyboard hook.
+#include "app/MainWindow.h"
+#include "screening/ScreenIncomingCall.h"
+#include "store/Profile.h"
+#include "support/KeyRecorder.h"
+#include "support/Phone.h"
+#include "support/PhoneState.h"
+#include "support/ScratchRegistry.h"
+#include <gtest/gtest.h>
+#include <snapi.h>
+#include <initializer_list>
+
+namespace {
+
+const char kAddressBook[] = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ada Byron\r\n"
+                            "TEL:+44 20 7946 0018\r\nCATEGORIES:Work,Family\r\nEND:VCARD\r\n"
+                            "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Alan Turing\r\n"
+                            "TEL:0161 496 0000\r\nCATEGORIES:Homework\r\nEND:VCARD\r\n"
+                            "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Pizza Napoli\r\n"
+                            "TEL:+1 425 555 0188\r\nEND:VCARD\r\n";
+
+// An OID no contact has: the store fails to find it.
+const DWORD kMissingOid = 0x7FFFFFF0;
+
+class ScreeningTest : public ScratchRegistry {
+protected:
+    static void SetUpTestSuite() {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        contacts = ReplaceContacts(kAddressBook);
+    }
+    static void TearDownTestSuite() {
+        RunPhone(L"contacts clear");
+        CoUninitialize();
+    }
+
+    void SetUp() override {
+        ScratchRegistry::SetUp();
+        ASSERT_EQ(3u, contacts.size());
+        ASSERT_TRUE(recorder.Started());
+    }
+    void TearDown() override {
+        TheMainWindow().settings.SetActiveProfile(nullptr);
+        ScratchRegistry::TearDown();
+    }
+
+    static DWORD Oid(const char* name) { return contacts.at(name); }
+
+    // Saves a profile and makes it the active one.
+    void Activate(ScreeningMode mode, const wchar_t* category = nullptr,
+                  std::initializer_list<DWORD> listed = {}) {
+        Profile profile;
+        ASSERT_EQ(S_OK, profile.SetName(L"Test"));
+        ASSERT_EQ(S_OK, profile.SetMode(mode));
+        if (category) {
+            ASSERT_EQ(S_OK, profile.SetCategory(category));
+        }
+        for (DWORD oid : listed)
+            ASSERT_EQ(S_OK, profile.AddContact(oid));
+        ASSERT_EQ(S_OK, profile.Save());
+        ASSERT_EQ(S_OK, TheMainWindow().settings.SetActiveProfile(profile.keyName));
+    }
+
+    // Screens one call from the caller; true when End was pressed and released.
+    bool Refused(const wchar_t* number, DWORD oid, HRESULT* result = nullptr) {
+        ScopedPhoneStatus status(SN_PHONEINCOMINGCALL_BITMASK);
+        ScopedCaller caller(number, oid);
+        HRESULT hr = ScreenIncomingCall();
+        if (result)
+            *result = hr;
+        EXPECT_EQ(S_OK, ContactServerCanUnload()) << "a contact object was not released";
+        size_t keys = recorder.KeysBeforeSentinel().size();
+        EXPECT_TRUE(keys == 0 || keys == 2);
+        return keys == 2;
+    }
+
+    static std::map<std::string, DWORD> contacts;
+    KeyRecorder recorder;
+};
+
+std::map<std::string, DWORD> ScreeningTest::contacts;
+
+} // namespace
+
+TEST_F(ScreeningTest, WithoutAnActiveProfileEveryCallGoesThrough) {
+    HRESULT hr = S_OK;
+    EXPECT_FALSE(Refused(L"5550100", 0, &hr));
+    EXPECT_TRUE(FAILED(hr));
+
+    TheMainWindow().settings.SetActiveProfile(L"{00000000-0000-0000-0000-000000000000}");
+    EXPECT_FALSE(Refused(L"5550100", 0, &hr));
+    EXPECT_TRUE(FAILED(hr));
+}
+
+TEST_F(ScreeningTest, OffRefusesNothingAndBlockAllEverything) {
+    Activate(ScreeningMode::Off);
+    HRESULT hr = S_OK;
+    EXPECT_FALSE(Refused(L"5550100", 0, &hr));
+    EXPECT_EQ(E_UNEXPECTED, hr);
+
+    Activate(ScreeningMode::BlockAll);
+    EXPECT_TRUE(Refused(L"5550100", 0, &hr));
+    EXPECT_EQ(S_OK, hr);
+    EXPECT_TRUE(Refused(nullptr, Oid("Ada Byron")));
+}
+
+TEST_F(ScreeningTest, BlockPrivateRefusesMissingAndEmptyNumbersOnly) {
+    Activate(ScreeningMode::BlockPrivate);
+    HRESULT hr = S_OK;
+    EXPECT_TRUE(Refused(nullptr, 0, &hr));
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_TRUE(Refused(L"", 0, &hr));
+    EXPECT_EQ(S_OK, hr);
+    EXPECT_FALSE(Refused(L"5550100", 0));
+    EXPECT_FALSE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+}
+
+TEST_F(ScreeningTest, BlockUnknownRefusesCallersWhoAreNoContact) {
+    Activate(ScreeningMode::BlockUnknown);
+    EXPECT_TRUE(Refused(L"5550199", 0));
+    EXPECT_TRUE(Refused(nullptr, 0));
+    EXPECT_FALSE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+}
+
+TEST_F(ScreeningTest, BlockListedRefusesOnlyListedContacts) {
+    Activate(ScreeningMode::BlockListed, nullptr, {Oid("Ada Byron")});
+    EXPECT_TRUE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+    EXPECT_FALSE(Refused(L"0161 496 0000", Oid("Alan Turing")));
+    EXPECT_FALSE(Refused(L"5550199", 0));
+    EXPECT_FALSE(Refused(nullptr, 0));
+
+    Activate(ScreeningMode::BlockListed);
+    EXPECT_FALSE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+}
+
+TEST_F(ScreeningTest, AllowListedRefusesEveryoneElse) {
+    Activate(ScreeningMode::AllowListed, nullptr, {Oid("Ada Byron")});
+    EXPECT_FALSE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+    EXPECT_TRUE(Refused(L"0161 496 0000", Oid("Alan Turing")));
+    EXPECT_TRUE(Refused(L"5550199", 0));
+    EXPECT_TRUE(Refused(nullptr, 0));
+
+    Activate(ScreeningMode::AllowListed);
+    EXPECT_TRUE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+}
+
+TEST_F(ScreeningTest, BlockCategoryMatchesAnyPartOfACategoryIgnoringCase) {
+    Activate(ScreeningMode::BlockCategory, L"WORK");
+    EXPECT_TRUE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+    EXPECT_TRUE(Refused(L"0161 496 0000", Oid("Alan Turing"))) << "work inside Homework";
+    EXPECT_FALSE(Refused(L"+1 425 555 0188", Oid("Pizza Napoli"))) << "no categories";
+    EXPECT_FALSE(Refused(L"5550199", 0));
+
+    Activate(ScreeningMode::BlockCategory, L"Family");
+    EXPECT_FALSE(Refused(L"0161 496 0000", Oid("Alan Turing")));
+}
+
+TEST_F(ScreeningTest, AllowCategoryRefusesUnknownCallersFirst) {
+    Activate(ScreeningMode::AllowCategory, L"family");
+    EXPECT_FALSE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+    EXPECT_TRUE(Refused(L"0161 496 0000", Oid("Alan Turing")));
+    EXPECT_FALSE(Refused(L"+1 425 555 0188", Oid("Pizza Napoli"))) << "no categories";
+    EXPECT_TRUE(Refused(L"5550199", 0));
+
+    // Without a category text a contact goes through, an unknown caller does not.
+    Activate(ScreeningMode::AllowCategory);
+    HRESULT hr = S_OK;
+    EXPECT_FALSE(Refused(L"0161 496 0000", Oid("Alan Turing"), &hr));
+    EXPECT_EQ(E_INVALIDARG, hr);
+    EXPECT_TRUE(Refused(L"5550199", 0));
+}
+
+TEST_F(ScreeningTest, AContactTheStoreCannotFindLetsTheCallThrough) {
+    for (ScreeningMode mode : {ScreeningMode::BlockCategory, ScreeningMode::AllowCategory}) {
+        Activate(mode, L"Work");
+        HRESULT hr = S_OK;
+        EXPECT_FALSE(Refused(L"5550199", kMissingOid, &hr));
+        EXPECT_TRUE(FAILED(hr));
+    }
+}
+
+TEST_F(ScreeningTest, ModesBeyondTheKnownOnesRefuseNothing) {
+    Activate(static_cast<ScreeningMode>(9));
+    EXPECT_FALSE(Refused(L"5550199", 0));
+    EXPECT_FALSE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+}
+
+TEST_F(ScreeningTest, NothingIsRefusedWhileACallIsTalkedOn) {
+    Activate(ScreeningMode::BlockAll);
+    ScopedPhoneStatus status(SN_PHONEINCOMINGCALL_BITMASK | SN_PHONECALLTALKING_BITMASK);
+    ScopedCaller caller(L"5550100", 0);
+    EXPECT_EQ(S_OK, ScreenIncomingCall());
+    EXPECT_TRUE(recorder.KeysBeforeSentinel().empty());
+}

@@ -1,0 +1,218 @@
+// Importing address books into the phone: phone.exe contacts import/list/clear on real
+// files, read back as the phone lists them.
+#include "support/Processes.h"
+#include <gtest/gtest.h>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+struct Listed {
+    unsigned long oid = 0;
+    std::string name;
+    std::string categories;
+    std::string numbers; // the JSON array as printed
+};
+
+ProcessResult Phone(const std::wstring& arguments) {
+    return RunProcess(L"\"" + BinPath(L"phone.exe") + L"\" " + arguments, 60000);
+}
+
+std::wstring TempFile(const wchar_t* name, const std::string& bytes) {
+    wchar_t directory[MAX_PATH];
+    GetTempPathW(ARRAYSIZE(directory), directory);
+    std::wstring path = std::wstring(directory) + name;
+    std::ofstream(Narrow(path), std::ios::binary) << bytes;
+    return path;
+}
+
+ProcessResult ImportText(const char* vcard) {
+    return Phone(L"contacts import \"" + TempFile(L"vcard_test.vcf", vcard) + L"\"");
+}
+
+// A string member of a flat JSON line, unescaped; or the raw text of any other member.
+std::string Member(const std::string& line, const char* name) {
+    std::string key = std::string("\"") + name + "\":";
+    size_t at = line.find(key);
+    if (at == std::string::npos)
+        return "<missing>";
+    at += key.size();
+    if (line[at] == '[')
+        return line.substr(at, line.find(']', at) - at + 1);
+    if (line[at] != '"')
+        return line.substr(at, line.find_first_of(",}", at) - at);
+    std::string value;
+    for (size_t i = at + 1; i < line.size() && line[i] != '"'; ++i) {
+        if (line[i] == '\\' && i + 1 < line.size()) {
+            ++i;
+            value.push_back(line[i] == 'n' ? '\n' : line[i]);
+        } else {
+            value.push_back(line[i]);
+        }
+    }
+    return value;
+}
+
+std::vector<Listed> List() {
+    std::vector<Listed> contacts;
+    std::string output = Phone(L"contacts list").output;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos)
+            end = output.size();
+        std::string line = output.substr(start, end - start);
+        start = end + 1;
+        if (line.empty() || line[0] != '{')
+            continue;
+        Listed contact;
+        contact.oid = std::stoul(Member(line, "oid"));
+        contact.name = Member(line, "name");
+        contact.categories = Member(line, "categories");
+        contact.numbers = Member(line, "numbers");
+        contacts.push_back(contact);
+    }
+    return contacts;
+}
+
+class Import : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(0u, Phone(L"contacts clear").exitCode); }
+    static void TearDownTestSuite() { Phone(L"contacts clear"); }
+};
+
+TEST_F(Import, ReadsVersionsTwoOneThreeAndFour) {
+    ProcessResult result =
+        ImportText("BEGIN:VCARD\r\n"
+                   "VERSION:2.1\r\n"
+                   "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BCller;J=C3=BCrgen;;;\r\n"
+                   "TEL;WORK;VOICE:+49 30 1234567\r\n"
+                   "CATEGORIES:Work;Homework\r\n"
+                   "END:VCARD\r\n"
+                   "BEGIN:VCARD\r\n"
+                   "VERSION:3.0\r\n"
+                   "FN:Grace Hopper\r\n"
+                   "N:Hopper;Grace;;Rear Admiral;\r\n"
+                   "item1.TEL;TYPE=CELL:+1 (202) 555-0143\r\n"
+                   "TEL;TYPE=HOME:+1 202 555 0199\r\n"
+                   "CATEGORIES:Navy,Work\r\n"
+                   "END:VCARD\r\n"
+                   "BEGIN:VCARD\n"
+                   "VERSION:4.0\n"
+                   "FN:Alan Turing\n"
+                   "TEL;VALUE=uri;TYPE=\"voice,cell\":tel:+44-161-496-0000;ext=12\n"
+                   "CATEGORIES:Family\n"
+                   "END:VCARD\n");
+    EXPECT_EQ(0u, result.exitCode) << result.output;
+    EXPECT_EQ("3", Member(result.output, "added")) << result.output;
+    std::vector<Listed> contacts = List();
+    ASSERT_EQ(3u, contacts.size());
+    EXPECT_EQ("J\xC3\xBCrgen M\xC3\xBCller", contacts[0].name);
+    EXPECT_EQ("Work, Homework", contacts[0].categories);
+    EXPECT_EQ("[\"+49 30 1234567\"]", contacts[0].numbers);
+    EXPECT_EQ("Grace Hopper", contacts[1].name);
+    EXPECT_EQ("Navy, Work", contacts[1].categories);
+    EXPECT_EQ("[\"+1 (202) 555-0143\",\"+1 202 555 0199\"]", contacts[1].numbers);
+    EXPECT_EQ("Alan Turing", contacts[2].name);
+    EXPECT_EQ("[\"+44-161-496-0000\"]", contacts[2].numbers);
+}
+
+TEST_F(Import, UnfoldsDecodesAndUnescapes) {
+    ProcessResult result = ImportText(
+        // 3.0 folding drops the one blank that starts the next line.
+        "BEGIN:VCARD\r\nVERSION:3.0\r\n"
+        "FN:Ada King\\, Countess\r\n  of Lovelace\r\n"
+        "CATEGORIES:Work\\,Play,Home\r\nEND:VCARD\r\n"
+        // 2.1 folds before a blank that belongs to the value.
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Blaise\r\n Pascal\r\nEND:VCARD\r\n"
+        // A quoted-printable soft line break joins the lines as they are.
+        "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+        "FN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Ren=C3=A9 Des=\r\ncartes\r\nEND:VCARD\r\n"
+        // A tab folds too; an escaped semicolon stays inside its part of N.
+        "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Emmy No\r\n\tether\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:O\\;Brien;Flann;;;\r\nEND:VCARD\r\n");
+    EXPECT_EQ(0u, result.exitCode) << result.output;
+    std::vector<Listed> contacts = List();
+    ASSERT_EQ(5u, contacts.size()) << result.output;
+    EXPECT_EQ("Ada King, Countess of Lovelace", contacts[0].name);
+    EXPECT_EQ("Work,Play, Home", contacts[0].categories);
+    EXPECT_EQ("Blaise Pascal", contacts[1].name);
+    EXPECT_EQ("Ren\xC3\xA9 Descartes", contacts[2].name);
+    EXPECT_EQ("Emmy Noether", contacts[3].name);
+    EXPECT_EQ("Flann O;Brien", contacts[4].name);
+}
+
+TEST_F(Import, MalformedCardsAreReportedWithTheirLineAndSkipped) {
+    ProcessResult result =
+        ImportText("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Good One\r\nEND:VCARD\r\n"
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:No Colon\r\n"
+                   "TEL 5550100\r\n" // line 8
+                   "END:VCARD\r\n"
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Never Ended\r\n" // 10-12
+                   "BEGIN:VCARD\r\nVERSION:2.1\r\n"                   // 13
+                   "FN;ENCODING=QUOTED-PRINTABLE:Bad=ZZ\r\n"          // 15
+                   "END:VCARD\r\n"
+                   "BEGIN:VCARD\r\nVERSION:5.0\r\nFN:Future\r\nEND:VCARD\r\n"   // 17
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nTEL:5550101\r\nEND:VCARD\r\n" // 21
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Good Two\r\nEND:VCARD\r\n"
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cut Off\r\n"); // 29-31
+    EXPECT_EQ(0u, result.exitCode) << result.output;
+    const std::string& out = result.output;
+    EXPECT_NE(std::string::npos, out.find(".vcf:8: no ':'")) << out;
+    EXPECT_NE(std::string::npos, out.find(".vcf:13: a card without END:VCARD")) << out;
+    EXPECT_NE(std::string::npos, out.find(".vcf:15: a broken quoted-printable")) << out;
+    EXPECT_NE(std::string::npos, out.find(".vcf:17: the unsupported VERSION 5.0")) << out;
+    EXPECT_NE(std::string::npos, out.find(".vcf:21: a card without a name")) << out;
+    EXPECT_NE(std::string::npos, out.find(".vcf:31: a card without END:VCARD; the card of line 29"))
+        << out;
+    EXPECT_EQ("2", Member(out, "added"));
+    EXPECT_EQ("6", Member(out, "skipped"));
+    std::vector<Listed> contacts = List();
+    ASSERT_EQ(2u, contacts.size());
+    EXPECT_EQ("Good One", contacts[0].name);
+    EXPECT_EQ("Good Two", contacts[1].name);
+}
+
+TEST_F(Import, SameUidUpdatesTheContactAndKeepsItsOid) {
+    ImportText("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:urn:uuid:1\r\nFN:Old Name\r\nTEL:111 1111\r\n"
+               "END:VCARD\r\n");
+    std::vector<Listed> before = List();
+    ASSERT_EQ(1u, before.size());
+    ProcessResult result = ImportText("BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:1\r\n"
+                                      "FN:New Name\r\nTEL:222 2222\r\nEND:VCARD\r\n");
+    EXPECT_EQ("1", Member(result.output, "updated")) << result.output;
+    EXPECT_EQ("0", Member(result.output, "added"));
+    std::vector<Listed> after = List();
+    ASSERT_EQ(1u, after.size());
+    EXPECT_EQ(before[0].oid, after[0].oid);
+    EXPECT_EQ("New Name", after[0].name);
+    EXPECT_EQ("[\"222 2222\"]", after[0].numbers);
+}
+
+TEST_F(Import, OidsAreNeverReused) {
+    const char* twoCards = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:One\r\nUID:one\r\nEND:VCARD\r\n"
+                           "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Two\r\nEND:VCARD\r\n";
+    ImportText(twoCards);
+    std::vector<Listed> first = List();
+    ASSERT_EQ(2u, first.size());
+    EXPECT_LT(first[0].oid, first[1].oid);
+    EXPECT_NE(0u, first[0].oid);
+
+    ASSERT_EQ(0u, Phone(L"contacts clear").exitCode);
+    EXPECT_TRUE(List().empty());
+    // Even the card whose UID was known comes back as a new contact.
+    ImportText(twoCards);
+    std::vector<Listed> second = List();
+    ASSERT_EQ(2u, second.size());
+    EXPECT_GT(second[0].oid, first[1].oid);
+    EXPECT_GT(second[1].oid, second[0].oid);
+}
+
+TEST_F(Import, AFileThatCannotBeReadFails) {
+    ProcessResult result = Phone(L"contacts import C:\\no\\such\\book.vcf");
+    EXPECT_EQ(1u, result.exitCode);
+    EXPECT_NE(std::string::npos, result.output.find("cannot read")) << result.output;
+    EXPECT_TRUE(List().empty());
+}
+
+} // namespace
