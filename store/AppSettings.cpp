@@ -146,6 +146,9 @@ HRESULT AppSettings::CreateBoldFont() {
     ReleaseDC(nullptr, screen);
     description.lfWeight = FW_BOLD;
     description.lfHeight = -(10 * pixelsPerInch) / 72; // ten points
+    // Desktop Windows describes its bitmap system font with a fixed cell width, which
+    // would stretch a font of another height; the width must follow the height.
+    description.lfWidth = 0;
     HFONT created = CreateFontIndirectW(&description);
     if (created) {
         if (boldFont)

@@ -58,7 +58,7 @@ ProcessResult Phone(const std::wstring& arguments) {
 }
 
 std::wstring ProbeCommand(const std::wstring& tag, const std::wstring& options = L"") {
-    return L"\"" + BinPath(L"notifyprobe.exe") + L"\" " + tag + options;
+    return L"\"" + (BinDirectory() + L"\\..\\tests\\notifyprobe.exe") + L"\" " + tag + options;
 }
 
 struct ProbeRun {
