@@ -6,6 +6,7 @@
 #include "support/KeyRecorder.h"
 #include "support/Phone.h"
 #include "support/PhoneState.h"
+#include "support/RefusedContactDatabase.h"
 #include "support/ScratchRegistry.h"
 #include <gtest/gtest.h>
 #include <snapi.h>
@@ -177,6 +178,19 @@ TEST_F(ScreeningTest, AContactTheStoreCannotFindLetsTheCallThrough) {
         EXPECT_FALSE(Refused(L"5550199", kMissingOid, &hr));
         EXPECT_TRUE(FAILED(hr));
     }
+}
+
+TEST_F(ScreeningTest, WithoutAContactStoreTheCategoryModesRefuseNoContact) {
+    RefusedContactDatabase refused;
+    ASSERT_TRUE(refused.Registered());
+    for (ScreeningMode mode : {ScreeningMode::BlockCategory, ScreeningMode::AllowCategory}) {
+        Activate(mode, L"Work");
+        HRESULT hr = S_OK;
+        EXPECT_FALSE(Refused(L"+44 20 7946 0018", Oid("Ada Byron"), &hr));
+        EXPECT_EQ(E_OUTOFMEMORY, hr) << "the store's own failure comes back";
+    }
+    // An unknown caller is refused before the store is asked.
+    EXPECT_TRUE(Refused(L"5550199", 0));
 }
 
 TEST_F(ScreeningTest, ModesBeyondTheKnownOnesRefuseNothing) {
