@@ -1,10 +1,34 @@
 #include "app/MainWindow.h"
+#include "app/Mail.h"
 #include "app/Process.h"
+#include "platform/Resources.h"
 #include "screening/CallNotification.h"
 #include "screening/ScreenIncomingCall.h"
+#include <aygshell.h>
+#include <strsafe.h>
 
 const WCHAR kMainWindowClass[] = L"VesperaClass";
 const WCHAR kMainWindowTitle[] = L"Vespera";
+
+namespace {
+
+const WCHAR kMessageCaption[] = L"Vespera";
+const UINT kMenuBar = 401;
+const UINT kActivateQuestion = 180;
+const UINT kActivatedNotice = 192;
+const UINT kSupportMailSubject = 220;
+const UINT kRecommendationSubject = 221;
+const UINT kRecommendationBody = 222;
+
+// Waiting for the profile editor: this becomes ProfileEditor::Run(profile, owner),
+// which saves a changed record when the user confirms it.
+HRESULT RunProfileEditor(Profile* profile, HWND owner) {
+    (void)profile;
+    (void)owner;
+    return E_NOTIMPL;
+}
+
+} // namespace
 
 MainWindow& TheMainWindow() {
     static MainWindow mainWindow;
@@ -52,6 +76,32 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_DESTROY:
         OnDestroy();
         return 0;
+    case WM_SIZE:
+        OnSize();
+        return 0;
+    case WM_SETFOCUS:
+        SetFocus(ListControl());
+        return 0;
+    case WM_DRAWITEM:
+        if (wParam == kProfileListId)
+            profileList.DrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return 0;
+    case WM_MEASUREITEM:
+        if (wParam == kProfileListId)
+            profileList.MeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        return 0;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header && header->idFrom == kProfileListId)
+            return profileList.OnNotify(header);
+        return 0;
+    }
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam));
+        return 0;
+    case WM_INITMENUPOPUP:
+        OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
+        return 0;
     case WM_INCOMINGCALL:
         ScreenIncomingCall();
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
@@ -62,11 +112,48 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
     }
 }
 
+HWND MainWindow::ListControl() const {
+    return hwnd ? GetDlgItem(hwnd, kProfileListId) : nullptr;
+}
+
 HRESULT MainWindow::OnCreate() {
     if (!hwnd)
         return E_FAIL;
+    // A process started for a call stays hidden and builds nothing.
     if (LaunchedByNotification)
         return S_OK;
+    SHINITDLGINFO init = {};
+    init.dwMask = SHIDIM_FLAGS;
+    init.hDlg = hwnd;
+    init.dwFlags = SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
+    if (!SHInitDialog(&init))
+        return E_FAIL;
+    HRESULT hr = CreateMenuBar(kMenuBar);
+    if (FAILED(hr))
+        return hr;
+    hr = profileList.Create(hwnd, kProfileListId, LVS_SORTASCENDING);
+    if (FAILED(hr))
+        return hr;
+    hr = profileList.LoadResources();
+    if (FAILED(hr))
+        return hr;
+    return profileList.Fill(nullptr);
+}
+
+HRESULT MainWindow::CreateMenuBar(UINT menuId) {
+    if (menuBar) {
+        DestroyWindow(menuBar);
+        menuBar = nullptr;
+    }
+    SHMENUBARINFO info = {};
+    info.cbSize = sizeof(info);
+    info.hwndParent = hwnd;
+    info.dwFlags = SHCMBF_HMENU;
+    info.nToolBarId = menuId;
+    info.hInstRes = reinterpret_cast<HINSTANCE>(ResourceLibrary());
+    if (!SHCreateMenuBar(&info))
+        return E_FAIL;
+    menuBar = info.hwndMB;
     return S_OK;
 }
 
@@ -77,4 +164,130 @@ void MainWindow::OnDestroy() {
         menuBar = nullptr;
     }
     PostQuitMessage(kMainWindowExitCode);
+}
+
+void MainWindow::OnSize() {
+    HWND list = ListControl();
+    if (!list)
+        return;
+    RECT client = {};
+    GetClientRect(hwnd, &client);
+    MoveWindow(list, 0, 0, client.right, client.bottom, TRUE);
+}
+
+void MainWindow::OnCommand(UINT command) {
+    switch (command) {
+    case kCommandClose:
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        break;
+    case kCommandNewProfile:
+        NewProfile();
+        break;
+    case kCommandEditProfile:
+        EditProfile();
+        break;
+    case kCommandDeleteProfile:
+        DeleteProfile();
+        break;
+    case kCommandSupportMail:
+        SendSupportMail(ResourceText(kSupportMailSubject).Get());
+        break;
+    case kCommandRecommendationMail:
+        SendRecommendationMail(ResourceText(kRecommendationSubject).Get(),
+                               ResourceText(kRecommendationBody).Get());
+        break;
+    case kCommandCheckForUpdate:
+        CheckForUpdate();
+        break;
+    default:
+        break;
+    }
+    SetFocus(ListControl());
+}
+
+void MainWindow::OnInitMenuPopup(HMENU menu) {
+    static const UINT profileCommands[] = {kCommandEditProfile, kCommandDeleteProfile};
+    if (profileList.IsOffSelected()) {
+        for (UINT command : profileCommands)
+            EnableMenuItem(menu, command, MF_BYCOMMAND | MF_GRAYED);
+        return;
+    }
+    profileList.EnableForSelection(menu, ARRAYSIZE(profileCommands), profileCommands);
+}
+
+HRESULT MainWindow::ActivateProfile(Profile* profile, bool silent) {
+    if (!profile)
+        return E_INVALIDARG;
+    if (!silent && !SameKeyName(profile->keyName, settings.activeProfile)) {
+        ResourceText question(kActivateQuestion);
+        if (MessageBoxW(hwnd, question.Get(), kMessageCaption, MB_OKCANCEL | MB_ICONQUESTION) !=
+            IDOK)
+            return E_FAIL;
+    }
+    HRESULT hr = SetCallNotification(static_cast<int>(profile->mode));
+    if (FAILED(hr))
+        return hr;
+    hr = settings.SetActiveProfile(profile->keyName[0] ? profile->keyName : nullptr);
+    if (!silent) {
+        settings.ShowNoticeOnce(hwnd, kActivatedNotice, 0);
+        // The settings are written when the window goes.
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    }
+    return hr;
+}
+
+HRESULT MainWindow::NewProfile() {
+    Profile profile;
+    profile.SetMode(ScreeningMode::BlockAll);
+    HRESULT hr = RunProfileEditor(&profile, hwnd);
+    if (FAILED(hr))
+        return hr;
+    // The new profile is only listed: it does not become active.
+    return profileList.Fill(profile.keyName);
+}
+
+HRESULT MainWindow::EditProfile() {
+    if (profileList.IsOffSelected())
+        return E_FAIL;
+    Profile* profile = profileList.SelectedProfile();
+    if (!profile)
+        return E_INVALIDARG;
+    // Fill destroys the list's records before it looks for the key name.
+    WCHAR keyName[kProfileKeyNameChars];
+    HRESULT hr = StringCchCopyW(keyName, ARRAYSIZE(keyName), profile->keyName);
+    if (FAILED(hr))
+        return hr;
+    const bool active = SameKeyName(keyName, settings.activeProfile);
+    const ScreeningMode mode = profile->mode;
+    hr = RunProfileEditor(profile, hwnd);
+    if (FAILED(hr))
+        return hr;
+    if (active && profile->mode != mode) {
+        hr = SetCallNotification(static_cast<int>(profile->mode));
+        if (FAILED(hr))
+            return hr;
+    }
+    return profileList.Fill(keyName);
+}
+
+HRESULT MainWindow::DeleteProfile() {
+    if (profileList.IsOffSelected())
+        return E_FAIL;
+    Profile* profile = profileList.SelectedProfile();
+    if (!profile)
+        return E_INVALIDARG;
+    WCHAR keyName[kProfileKeyNameChars];
+    HRESULT hr = StringCchCopyW(keyName, ARRAYSIZE(keyName), profile->keyName);
+    if (FAILED(hr))
+        return hr;
+    hr = profile->Delete();
+    if (FAILED(hr))
+        return hr;
+    // The active profile is gone: nothing screens calls any more.
+    if (SameKeyName(keyName, settings.activeProfile)) {
+        hr = ActivateProfile(profileList.offEntry, true);
+        if (FAILED(hr))
+            return hr;
+    }
+    return profileList.Fill(nullptr);
 }

@@ -1,13 +1,29 @@
-// The program's one top-level window.
+// The program's one top-level window: the list of profiles under the menu bar, the
+// profile commands, and the broker's incoming-call message.
 #pragma once
 #include "app/WindowObject.h"
 #include "store/AppSettings.h"
+#include "ui/ProfileList.h"
 
 extern const WCHAR kMainWindowClass[]; // "VesperaClass"
 extern const WCHAR kMainWindowTitle[]; // "Vespera"
 
 // Exit code of a run that ended by closing the main window.
 const int kMainWindowExitCode = 18;
+
+// The profile list control inside the main window.
+const UINT kProfileListId = 650;
+
+// Commands of the main window's menu bar.
+enum MainWindowCommand : UINT {
+    kCommandClose = 501,
+    kCommandNewProfile = 502,
+    kCommandEditProfile = 503,
+    kCommandDeleteProfile = 504,
+    kCommandSupportMail = 506,
+    kCommandRecommendationMail = 507,
+    kCommandCheckForUpdate = 508,
+};
 
 class MainWindow : public WindowObject {
 public:
@@ -22,12 +38,25 @@ public:
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                           bool& handled) override;
 
+    // Makes the profile the active one. Unless silent, asks first (when it is not
+    // active already), and closes the program afterwards.
+    HRESULT ActivateProfile(Profile* profile, bool silent);
+    HRESULT NewProfile();
+    HRESULT EditProfile();
+    HRESULT DeleteProfile();
+
     AppSettings settings;
+    ProfileList profileList;
     HWND menuBar = nullptr;
 
 private:
     HRESULT OnCreate();
     void OnDestroy();
+    void OnSize();
+    void OnCommand(UINT command);
+    void OnInitMenuPopup(HMENU menu);
+    HRESULT CreateMenuBar(UINT menuId);
+    HWND ListControl() const;
 };
 
 // The single main window object of the process.

@@ -86,6 +86,9 @@ TEST_F(StartupProcessTest, InteractiveRunShowsTheWindowAndEndsWith18) {
     ASSERT_TRUE(vespera.Start(Vespera(L"/BlockAll")));
     HWND window = WaitForWindow(kClass, kTitle, kTimeout);
     ASSERT_NE(nullptr, window);
+    // The window exists from its creation on, while it builds the list; it shows after.
+    for (DWORD waited = 0; !IsWindowVisible(window) && waited < kTimeout; waited += 10)
+        Sleep(10);
     EXPECT_TRUE(IsWindowVisible(window));
     PostMessageW(window, WM_CLOSE, 0, 0);
     DWORD exitCode = 0;

@@ -1,0 +1,194 @@
+#include "ui/ProfileList.h"
+#include "app/MainWindow.h"
+#include "app/Process.h"
+#include "platform/Cursor.h"
+#include "platform/Resources.h"
+#include <new>
+
+namespace {
+
+const UINT kInactiveIcon = 125;
+const UINT kActiveIcon = 126;
+const UINT kEmptyListText = 160;
+const UINT kFirstModeName = 170; // 170 + mode
+const UINT kOffEntryName = 181;
+const UINT kFirstSampleName = 186;
+const UINT kSecondSampleName = 187;
+
+// Orders rows as the list view orders sorted items: by text, ignoring case.
+int CALLBACK CompareNames(LPARAM first, LPARAM second, LPARAM) {
+    LPCWSTR firstName = reinterpret_cast<Profile*>(first)->name;
+    LPCWSTR secondName = reinterpret_cast<Profile*>(second)->name;
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, firstName ? firstName : L"", -1,
+                          secondName ? secondName : L"", -1) -
+           CSTR_EQUAL;
+}
+
+} // namespace
+
+bool SameKeyName(LPCWSTR first, LPCWSTR second) {
+    return CompareStringW(LOCALE_USER_DEFAULT, 0, first, -1, second, -1) == CSTR_EQUAL;
+}
+
+ProfileList::~ProfileList() {
+    Clear();
+    DestroyIcons();
+}
+
+void ProfileList::DestroyIcons() {
+    if (inactiveIcon)
+        DestroyIcon(inactiveIcon);
+    if (activeIcon)
+        DestroyIcon(activeIcon);
+    inactiveIcon = nullptr;
+    activeIcon = nullptr;
+}
+
+HRESULT ProfileList::LoadResources() {
+    HRESULT hr = SetEmptyText(ResourceText(kEmptyListText).Get());
+    if (FAILED(hr))
+        return hr;
+    DestroyIcons();
+    inactiveIcon = LoadResourceIcon(kInactiveIcon, iconWidth, iconHeight);
+    activeIcon = LoadResourceIcon(kActiveIcon, iconWidth, iconHeight);
+    return inactiveIcon && activeIcon ? S_OK : E_FAIL;
+}
+
+HRESULT ProfileList::Fill(LPCWSTR keyName) {
+    WaitCursor wait;
+    SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
+    int select = 0;
+    HRESULT hr = SendMessageW(hwnd, LVM_DELETEALLITEMS, 0, 0) ? S_OK : E_FAIL;
+    if (SUCCEEDED(hr))
+        hr = Reload();
+
+    // The samples come once per installation: deleting them later does not bring
+    // them back, since the flag is saved with the settings.
+    AppSettings& settings = TheMainWindow().settings;
+    if (SUCCEEDED(hr) && entries.size() == 1 && !settings.sampleCreated &&
+        !LaunchedByNotification) {
+        CreateSampleProfile(ScreeningMode::BlockAll, kFirstSampleName);
+        CreateSampleProfile(ScreeningMode::BlockUnknown, kSecondSampleName);
+        settings.sampleCreated = 1;
+        hr = Reload();
+    }
+
+    if (SUCCEEDED(hr)) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            LVITEMW item = {};
+            item.mask = LVIF_TEXT | LVIF_PARAM;
+            item.iItem = static_cast<int>(i);
+            item.pszText = entries[i]->name;
+            item.lParam = reinterpret_cast<LPARAM>(entries[i].get());
+            if (SendMessageW(hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) == -1) {
+                hr = E_FAIL;
+                break;
+            }
+        }
+    }
+
+    // The list view leaves owner-drawn rows in insertion order whatever its sort style
+    // says, so a sorted list is sorted here.
+    if (SUCCEEDED(hr) && (GetWindowLongPtrW(hwnd, GWL_STYLE) & LVS_SORTASCENDING))
+        SendMessageW(hwnd, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(CompareNames));
+
+    if (SUCCEEDED(hr) && keyName) {
+        const int count = static_cast<int>(SendMessageW(hwnd, LVM_GETITEMCOUNT, 0, 0));
+        for (int index = 0; index < count; ++index) {
+            auto* profile = reinterpret_cast<Profile*>(GetItemData(index));
+            if (profile && SameKeyName(profile->keyName, keyName)) {
+                select = index;
+                break;
+            }
+        }
+    }
+
+    SendMessageW(hwnd, WM_SETREDRAW, TRUE, 0);
+    SelectItem(select);
+    return hr;
+}
+
+HRESULT ProfileList::Reload() {
+    WaitCursor wait;
+    Clear();
+    HRESULT hr = AddOffEntry();
+    if (FAILED(hr))
+        return hr;
+    EnumerateProfiles(
+        [](LPCWSTR keyName, void* context) {
+            return static_cast<ProfileList*>(context)->LoadEntry(keyName);
+        },
+        this);
+    return S_OK;
+}
+
+void ProfileList::Clear() {
+    entries.clear();
+    offEntry = nullptr;
+}
+
+HRESULT ProfileList::AddOffEntry() {
+    std::unique_ptr<Profile> entry(new (std::nothrow) Profile);
+    if (!entry)
+        return E_OUTOFMEMORY;
+    HRESULT hr = entry->SetName(ResourceText(kOffEntryName).Get());
+    if (FAILED(hr))
+        return hr;
+    entry->SetMode(ScreeningMode::Off);
+    offEntry = entry.get();
+    entries.push_back(std::move(entry));
+    return S_OK;
+}
+
+HRESULT ProfileList::LoadEntry(LPCWSTR keyName) {
+    if (!keyName)
+        return E_INVALIDARG;
+    std::unique_ptr<Profile> entry(new (std::nothrow) Profile);
+    if (!entry)
+        return E_OUTOFMEMORY;
+    HRESULT hr = entry->Load(keyName);
+    if (SUCCEEDED(hr))
+        entries.push_back(std::move(entry));
+    return hr;
+}
+
+HRESULT ProfileList::CreateSampleProfile(ScreeningMode mode, UINT nameId) {
+    Profile sample;
+    HRESULT hr = sample.SetName(ResourceText(nameId).Get());
+    if (FAILED(hr))
+        return hr;
+    hr = sample.SetMode(mode);
+    if (FAILED(hr))
+        return hr;
+    return sample.Save();
+}
+
+Profile* ProfileList::SelectedProfile() const {
+    const int index = GetSelectedIndex();
+    return index < 0 ? nullptr : reinterpret_cast<Profile*>(GetItemData(index));
+}
+
+bool ProfileList::IsOffSelected() const {
+    return SelectedProfile() == offEntry;
+}
+
+HRESULT ProfileList::ItemActivated(int index) {
+    auto* profile = reinterpret_cast<Profile*>(GetItemData(index));
+    if (!profile)
+        return E_INVALIDARG;
+    return TheMainWindow().ActivateProfile(profile, false);
+}
+
+HRESULT ProfileList::DrawItem(const DRAWITEMSTRUCT* draw) {
+    if (!draw)
+        return E_INVALIDARG;
+    auto* profile = reinterpret_cast<Profile*>(GetItemData(static_cast<int>(draw->itemID)));
+    if (!profile)
+        return E_INVALIDARG;
+    LPCWSTR activeProfile = TheMainWindow().settings.activeProfile;
+    const bool active =
+        activeProfile[0] ? SameKeyName(profile->keyName, activeProfile) : profile == offEntry;
+    ResourceText modeName(kFirstModeName + static_cast<UINT>(profile->mode));
+    return DrawTwoLineItem(draw, profile->name ? profile->name : L"", modeName.Get(),
+                           active ? activeIcon : inactiveIcon, active);
+}

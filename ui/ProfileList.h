@@ -1,0 +1,43 @@
+// The main window's list of profiles: the Off entry, which stands for no active
+// profile, and every stored profile, one row each, sorted by name by the control.
+// The active row carries its own icon and background.
+#pragma once
+#include "store/Profile.h"
+#include "ui/OwnerDrawList.h"
+#include <memory>
+#include <vector>
+
+// Key names are compared as the platform compares user texts, case included.
+bool SameKeyName(LPCWSTR first, LPCWSTR second);
+
+class ProfileList : public OwnerDrawList {
+public:
+    ProfileList() = default;
+    ~ProfileList() override;
+
+    // Empty-list text and the two row icons; call after Create, which sets the icon size.
+    HRESULT LoadResources();
+    // Rebuilds the rows from the registry and selects the row of keyName, else the
+    // first. keyName must not point into a record of this list: those go first.
+    HRESULT Fill(LPCWSTR keyName);
+    // The record of the selected row, valid until the next Fill; null when none.
+    Profile* SelectedProfile() const;
+    // Also true when nothing is selected and there is no Off entry.
+    bool IsOffSelected() const;
+
+    HRESULT ItemActivated(int index) override;
+    HRESULT DrawItem(const DRAWITEMSTRUCT* draw) override;
+
+    std::vector<std::unique_ptr<Profile>> entries; // the Off entry first
+    Profile* offEntry = nullptr;                   // borrowed from entries
+    HICON inactiveIcon = nullptr;
+    HICON activeIcon = nullptr;
+
+private:
+    HRESULT Reload();
+    void Clear();
+    HRESULT AddOffEntry();
+    HRESULT LoadEntry(LPCWSTR keyName);
+    static HRESULT CreateSampleProfile(ScreeningMode mode, UINT nameId);
+    void DestroyIcons();
+};
