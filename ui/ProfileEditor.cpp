@@ -1,0 +1,537 @@
+#include "ui/ProfileEditor.h"
+#include "app/MainWindow.h"
+#include "app/Process.h"
+#include "platform/Resources.h"
+#include "resources/ResourceIds.h"
+#include "store/AppSettings.h"
+#include <commctrl.h>
+#include <initializer_list>
+
+namespace {
+
+const int kPocketPC = 1;
+const UINT_PTR kApplyModeTimer = 1124;
+const UINT kApplyModeDelay = 500; // ms
+const int kNameChars = 50;
+const int kCategoryChars = 100;
+const int kModeCount = 7; // BlockAll to AllowCategory
+
+const DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST;
+const int kComboDroppedHeight = 300;
+const DWORD kSpinnerStyle =
+    WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
+const int kSpinnerHeight = 30;
+// UDS_EXPANDABLE is the phone's: a tap on the spinner opens the full list there.
+const DWORD kUdsExpandable = 0x0200;
+const DWORD kArrowsStyle = WS_CHILD | WS_VISIBLE | UDS_WRAP | UDS_SETBUDDYINT | UDS_ALIGNRIGHT |
+                           UDS_ARROWKEYS | UDS_HORZ | kUdsExpandable;
+
+// Back no longer closes the dialog; it reaches the dialog as WM_HOTKEY instead.
+const LPARAM kBackOverride =
+    MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY);
+
+const int kLaidOutControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_AREA_HEADING, IDC_NAME,
+                                IDC_MODE,         IDC_CONTACTS,     IDC_CATEGORY};
+const int kBoldControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_AREA_HEADING};
+const UINT kContactCommands[] = {IDM_ADD_CONTACT, IDM_REMOVE_CONTACT, IDM_REMOVE_ALL_CONTACTS};
+
+enum class ModeClass { Plain, List, Category };
+
+ModeClass ClassOf(ScreeningMode mode) {
+    switch (mode) {
+    case ScreeningMode::BlockListed:
+    case ScreeningMode::AllowListed:
+        return ModeClass::List;
+    case ScreeningMode::BlockCategory:
+    case ScreeningMode::AllowCategory:
+        return ModeClass::Category;
+    default:
+        return ModeClass::Plain;
+    }
+}
+
+// What a run may change in the caller's record, to put back when the run saves nothing:
+// the contact commands change the record at once, and Commit before a failed save.
+class RecordSnapshot {
+public:
+    HRESULT Take(const Profile& record) {
+        HRESULT hr = S_OK;
+        if (record.name)
+            hr = copy.SetName(record.name);
+        if (SUCCEEDED(hr))
+            hr = copy.SetCategory(record.category);
+        for (DWORD oid : record.contacts) {
+            if (FAILED(hr))
+                break;
+            hr = copy.AddContact(oid);
+        }
+        copy.SetMode(record.mode);
+        modified = record.modified;
+        return hr;
+    }
+
+    void Restore(Profile* record) const {
+        if (copy.name) {
+            record->SetName(copy.name);
+        } else if (record->name) {
+            // A new record had no name; the record has no setter for that.
+            LocalFree(record->name);
+            record->name = nullptr;
+        }
+        record->SetCategory(copy.category);
+        record->SetMode(copy.mode);
+        bool same = record->contacts.size() == copy.contacts.size();
+        for (UINT i = 0; same && i < copy.contacts.size(); ++i)
+            same = record->contacts[i] == copy.contacts[i];
+        if (!same) {
+            record->ClearContacts();
+            for (DWORD oid : copy.contacts)
+                record->AddContact(oid);
+        }
+        record->modified = modified;
+    }
+
+private:
+    Profile copy;
+    DWORD modified = 0;
+};
+
+HINSTANCE ProgramInstance() {
+    return AppInstance() ? AppInstance() : GetModuleHandleW(nullptr);
+}
+
+} // namespace
+
+HRESULT ProfileEditor::Run(Profile* profile, HWND owner) {
+    return Run(profile, owner, TheMainWindow().settings);
+}
+
+HRESULT ProfileEditor::Run(Profile* profile, HWND owner, const AppSettings& settings) {
+    if (!profile)
+        return E_INVALIDARG;
+    RecordSnapshot before;
+    HRESULT hr = before.Take(*profile);
+    if (FAILED(hr))
+        return hr;
+    profile->modified = 0;
+
+    hr = E_FAIL;
+    {
+        ProfileEditor editor(profile, settings);
+        LPCDLGTEMPLATEW dialog = FindResourceDialog(IDD_PROFILE_EDITOR);
+        INT_PTR ended = -1;
+        if (dialog)
+            ended = DialogBoxIndirectParamW(ProgramInstance(), dialog, owner, DialogProcedure,
+                                            reinterpret_cast<LPARAM>(&editor));
+        if (ended == IDOK && profile->modified)
+            hr = profile->Save();
+    }
+    if (FAILED(hr))
+        before.Restore(profile);
+    return hr;
+}
+
+ProfileEditor::ProfileEditor(Profile* profile, const AppSettings& settings)
+    : profile(profile), settings(settings) {}
+
+ProfileEditor::~ProfileEditor() {
+    contactStore.Close();
+}
+
+bool ProfileEditor::IsPocketPC() const {
+    return settings.platformType == kPocketPC;
+}
+
+INT_PTR CALLBACK ProfileEditor::DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+    WindowObject* object = nullptr;
+    if (message == WM_INITDIALOG) {
+        object = reinterpret_cast<WindowObject*>(lParam);
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
+        if (object)
+            object->hwnd = dialog;
+    } else {
+        object = reinterpret_cast<WindowObject*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    }
+    // Desktop Windows sends WM_SETFONT and a few more before WM_INITDIALOG.
+    if (!object)
+        return FALSE;
+    bool handled = false;
+    object->HandleMessage(dialog, message, wParam, lParam, handled);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
+        object->hwnd = nullptr;
+    }
+    return handled ? TRUE : FALSE;
+}
+
+LRESULT ProfileEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                     bool& handled) {
+    const bool notHandled =
+        (WindowObject::HandleMessage(window, message, wParam, lParam, handled), handled);
+    handled = true;
+    switch (message) {
+    case WM_INITDIALOG:
+        if (FAILED(Initialise()))
+            EndDialog(hwnd, IDCANCEL);
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    case WM_SIZE:
+        if (modeSelector)
+            Layout();
+        return 0;
+    case WM_ACTIVATE:
+        SHHandleWMActivate(hwnd, wParam, lParam, &activateInfo, 0);
+        return 0;
+    case WM_SETTINGCHANGE:
+        SHHandleWMSettingChange(hwnd, wParam, lParam, &activateInfo);
+        return 0;
+    case WM_NOTIFY: {
+        // The dialog manager answers with DWLP_MSGRESULT, which must not keep the value
+        // of an earlier notification (a stale TRUE would refuse selection changes).
+        LRESULT result = OnNotify(reinterpret_cast<const NMHDR*>(lParam));
+        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
+        return result;
+    }
+    case WM_COMMAND:
+        if (!OnCommand(LOWORD(wParam), HIWORD(wParam)))
+            handled = notHandled;
+        return 0;
+    case WM_TIMER:
+        if (wParam == kApplyModeTimer) {
+            KillTimer(hwnd, kApplyModeTimer);
+            ApplyMode();
+        }
+        return 0;
+    case WM_INITMENUPOPUP:
+        UpdateMenu(reinterpret_cast<HMENU>(wParam));
+        return 0;
+    case WM_HOTKEY:
+        // Back deletes a character in the focused field instead of closing the dialog.
+        if (HIWORD(lParam) == VK_TBACK)
+            SHSendBackToFocusWindow(WM_HOTKEY, wParam, lParam);
+        return 0;
+    default:
+        handled = notHandled;
+        return 0;
+    }
+}
+
+HRESULT ProfileEditor::Initialise() {
+    if (!profile)
+        return E_INVALIDARG;
+    SHINITDLGINFO init = {};
+    init.dwMask = SHIDIM_FLAGS;
+    init.hDlg = hwnd;
+    init.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
+    SHInitDialog(&init);
+    activateInfo = SHACTIVATEINFO{};
+    activateInfo.cbSize = sizeof(activateInfo);
+
+    HRESULT hr = CreateMenuBar();
+    if (FAILED(hr))
+        return hr;
+    SHEnableSoftkey(menuBar, IDM_DONE, FALSE, FALSE);
+
+    if (settings.boldFont) {
+        for (int id : kBoldControls) {
+            HWND control = GetDlgItem(hwnd, id);
+            if (IsWindow(control))
+                SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(settings.boldFont),
+                             FALSE);
+        }
+    }
+    contactListControl = GetDlgItem(hwnd, IDC_CONTACTS);
+    categoryField = GetDlgItem(hwnd, IDC_CATEGORY);
+    nameField = GetDlgItem(hwnd, IDC_NAME);
+
+    hr = CreateModeSelector(IsPocketPC() ? ScaleY(75) : ScaleY(80));
+    if (FAILED(hr))
+        return hr;
+    hr = FillModeSelector();
+    if (FAILED(hr))
+        return hr;
+    // Binding lays the dialog out.
+    hr = contactList.Attach(contactListControl);
+    if (FAILED(hr))
+        return hr;
+
+    SendMessageW(nameField, EM_LIMITTEXT, kNameChars, 0);
+    SetWindowTextW(nameField, profile->name ? profile->name : L"");
+    SendMessageW(categoryField, EM_LIMITTEXT, kCategoryChars, 0);
+    SetWindowTextW(categoryField, profile->category ? profile->category : L"");
+
+    hr = contactStore.Open(hwnd);
+    if (FAILED(hr))
+        return hr;
+    hr = contactList.Fill(profile, &contactStore, nullptr);
+    if (FAILED(hr))
+        return hr;
+
+    // The z-order is the tab order: the selector comes right after the name.
+    SetWindowPos(modeSelector, nameField, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    initialised = 1;
+
+    if (IsPocketPC()) {
+        // The touch screen's full-screen dialog: no caption of its own, the phone's
+        // navigation bar above it names the program.
+        LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
+        SetWindowLongPtrW(hwnd, GWL_STYLE, (style & ~static_cast<LONG_PTR>(WS_CAPTION)) | WS_POPUP);
+        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        return ApplyMode();
+    }
+    // The Smartphone shows the dialog before the mode-dependent controls settle.
+    if (!SetTimer(hwnd, kApplyModeTimer, kApplyModeDelay, nullptr))
+        return E_FAIL;
+    return S_OK;
+}
+
+HRESULT ProfileEditor::CreateMenuBar() {
+    if (menuBar) {
+        DestroyWindow(menuBar);
+        menuBar = nullptr;
+    }
+    SHMENUBARINFO info = {};
+    info.cbSize = sizeof(info);
+    info.hwndParent = hwnd;
+    info.dwFlags = SHCMBF_HMENU;
+    info.nToolBarId = IDR_EDITOR_MENU;
+    info.hInstRes = ResourceLibrary();
+    if (!SHCreateMenuBar(&info))
+        return E_FAIL;
+    menuBar = info.hwndMB;
+    SendMessageW(menuBar, SHCMBM_OVERRIDEKEY, VK_TBACK, kBackOverride);
+    return S_OK;
+}
+
+HRESULT ProfileEditor::CreateModeSelector(int y) {
+    const HMENU selectorId = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_MODE));
+    if (IsPocketPC()) {
+        modeSelector =
+            CreateWindowExW(0, WC_COMBOBOXW, nullptr, kComboStyle, 0, y, 0, kComboDroppedHeight,
+                            hwnd, selectorId, ProgramInstance(), nullptr);
+        return modeSelector ? S_OK : E_FAIL;
+    }
+    modeSelector = CreateWindowExW(0, WC_LISTBOXW, nullptr, kSpinnerStyle, 0, y, 0, kSpinnerHeight,
+                                   hwnd, selectorId, ProgramInstance(), nullptr);
+    if (!modeSelector)
+        return E_FAIL;
+    modeArrows = CreateWindowExW(0, UPDOWN_CLASSW, nullptr, kArrowsStyle, 0, 0, 0, 0, hwnd,
+                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_MODE_ARROWS)),
+                                 ProgramInstance(), nullptr);
+    if (!modeArrows)
+        return E_FAIL;
+    SendMessageW(modeArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(modeSelector), 0);
+    // Desktop arrows count upward from the range's start: one step is one entry.
+    SendMessageW(modeArrows, UDM_SETRANGE32, 0, kModeCount - 1);
+    return S_OK;
+}
+
+HRESULT ProfileEditor::FillModeSelector() {
+    const UINT add = IsPocketPC() ? CB_ADDSTRING : LB_ADDSTRING;
+    for (int i = 0; i < kModeCount; ++i) {
+        ResourceText name(IDS_MODE_BLOCK_ALL + i);
+        SendMessageW(modeSelector, add, 0, reinterpret_cast<LPARAM>(name.Get()));
+    }
+    const int entry = static_cast<int>(profile->mode) - 1;
+    if (entry >= 0 && entry < kModeCount)
+        SendMessageW(modeSelector, IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, entry, 0);
+    return S_OK;
+}
+
+void ProfileEditor::Layout() {
+    RECT client = {};
+    GetClientRect(hwnd, &client);
+    const int margin = ScaleX(7);
+    const int width = client.right - client.left - 2 * margin;
+    for (int id : kLaidOutControls) {
+        HWND control = GetDlgItem(hwnd, id);
+        if (!control)
+            continue;
+        RECT bounds = {};
+        GetWindowRect(control, &bounds);
+        POINT topLeft = {bounds.left, bounds.top};
+        ScreenToClient(hwnd, &topLeft);
+        int height = bounds.bottom - bounds.top;
+        if (control == modeSelector && IsPocketPC()) {
+            // A drop-down list takes the height of its open list; its window is only
+            // the closed part.
+            RECT dropped = {};
+            if (SendMessageW(control, CB_GETDROPPEDCONTROLRECT, 0,
+                             reinterpret_cast<LPARAM>(&dropped)))
+                height = dropped.bottom - dropped.top;
+        }
+        MoveWindow(control, margin, topLeft.y, width, height, TRUE);
+    }
+    if (IsPocketPC()) {
+        // The contact list reaches down the screen, as far from the bottom as from
+        // the sides.
+        RECT list = {};
+        GetWindowRect(contactListControl, &list);
+        POINT top = {list.left, list.top};
+        ScreenToClient(hwnd, &top);
+        const int height = (client.bottom - client.top) - top.y - list.left;
+        SetWindowPos(contactListControl, nullptr, 0, 0, list.right - list.left, height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        // The arrows follow the list box to its new place.
+        SendMessageW(modeArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(modeSelector), 0);
+    }
+}
+
+ScreeningMode ProfileEditor::SelectedMode() const {
+    if (!modeSelector)
+        return ScreeningMode::Off;
+    const LRESULT entry =
+        SendMessageW(modeSelector, IsPocketPC() ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+    if (entry < 0 || entry >= kModeCount)
+        return ScreeningMode::Off;
+    return static_cast<ScreeningMode>(entry + 1);
+}
+
+bool ProfileEditor::UpdateDoneKey() {
+    bool valid = GetWindowTextLengthW(nameField) > 0;
+    if (valid) {
+        switch (ClassOf(SelectedMode())) {
+        case ModeClass::List:
+            // The record counts, not the rows: a contact the phone no longer knows
+            // is still in the profile.
+            valid = !profile->contacts.empty();
+            break;
+        case ModeClass::Category:
+            valid = GetWindowTextLengthW(categoryField) > 0;
+            break;
+        case ModeClass::Plain:
+            break;
+        }
+    }
+    SHEnableSoftkey(menuBar, IDM_DONE, FALSE, valid);
+    return valid;
+}
+
+HRESULT ProfileEditor::ApplyMode() {
+    if (initialised == 1) {
+        ShowWindow(contactListControl, SW_HIDE);
+        ShowWindow(categoryField, SW_HIDE);
+        ShowWindow(GetDlgItem(hwnd, IDC_AREA_HEADING), SW_HIDE);
+    }
+    switch (ClassOf(SelectedMode())) {
+    case ModeClass::List:
+        ShowWindow(contactListControl, SW_SHOW);
+        SetDlgItemTextW(hwnd, IDC_AREA_HEADING, ResourceText(IDS_CONTACTS_HEADING).Get());
+        ShowWindow(GetDlgItem(hwnd, IDC_AREA_HEADING), SW_SHOW);
+        break;
+    case ModeClass::Category:
+        ShowWindow(categoryField, SW_SHOW);
+        SetDlgItemTextW(hwnd, IDC_AREA_HEADING, ResourceText(IDS_CATEGORY_HEADING).Get());
+        ShowWindow(GetDlgItem(hwnd, IDC_AREA_HEADING), SW_SHOW);
+        break;
+    case ModeClass::Plain:
+        break;
+    }
+    UpdateDoneKey();
+    return S_OK;
+}
+
+HRESULT ProfileEditor::Commit() {
+    WCHAR name[kNameChars + 1] = L"";
+    const bool valid = UpdateDoneKey();
+    GetWindowTextW(nameField, name, ARRAYSIZE(name));
+    HRESULT hr = valid && name[0] ? S_OK : E_FAIL;
+    if (SUCCEEDED(hr))
+        hr = profile->SetName(name);
+    if (SUCCEEDED(hr)) {
+        WCHAR category[kCategoryChars + 1] = L"";
+        GetWindowTextW(categoryField, category, ARRAYSIZE(category));
+        if (category[0])
+            hr = profile->SetCategory(category);
+        else if (profile->category && profile->category[0])
+            hr = profile->SetCategory(nullptr); // the user removed it
+        // An empty field leaves a profile without a category as it was.
+    }
+    if (SUCCEEDED(hr))
+        hr = profile->SetMode(SelectedMode());
+    if (FAILED(hr))
+        SetFocus(nameField);
+    return hr;
+}
+
+void ProfileEditor::UpdateMenu(HMENU menu) {
+    for (UINT command : kContactCommands)
+        EnableMenuItem(menu, command, MF_BYCOMMAND | MF_GRAYED);
+    if (ClassOf(SelectedMode()) != ModeClass::List)
+        return;
+    EnableMenuItem(menu, IDM_ADD_CONTACT, MF_BYCOMMAND | MF_ENABLED);
+    if (contactList.GetSelectedIndex() >= 0)
+        EnableMenuItem(menu, IDM_REMOVE_CONTACT, MF_BYCOMMAND | MF_ENABLED);
+    if (!profile->contacts.empty())
+        EnableMenuItem(menu, IDM_REMOVE_ALL_CONTACTS, MF_BYCOMMAND | MF_ENABLED);
+}
+
+bool ProfileEditor::OnCommand(WORD id, WORD notification) {
+    switch (id) {
+    case IDM_DONE:
+        if (SUCCEEDED(Commit()))
+            EndDialog(hwnd, IDOK);
+        return true;
+    case IDM_CANCEL:
+        EndDialog(hwnd, IDCANCEL);
+        return true;
+    case IDM_ADD_CONTACT:
+        contactList.AddChosenContact(this);
+        return true;
+    case IDM_REMOVE_CONTACT:
+        contactList.RemoveSelectedContact(this);
+        return true;
+    case IDM_REMOVE_ALL_CONTACTS:
+        contactList.RemoveAllContacts(this);
+        return true;
+    case IDC_NAME:
+    case IDC_CATEGORY:
+        if (notification == EN_CHANGE)
+            UpdateDoneKey();
+        return true;
+    case IDC_MODE:
+        if (notification == CBN_SELCHANGE) // LBN_SELCHANGE has the same number
+            ApplyMode();
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT ProfileEditor::OnNotify(const NMHDR* header) {
+    if (!header)
+        return 0;
+    if (header->idFrom == IDC_CONTACTS)
+        return contactList.OnNotify(header);
+    if (header->idFrom == IDC_MODE_ARROWS && header->code == UDN_DELTAPOS) {
+        // The phone's spinner turns its list box itself; desktop arrows only count.
+        StepModeSelector(reinterpret_cast<const NMUPDOWN*>(header)->iDelta);
+        return TRUE; // the arrows keep their own position
+    }
+    return 0;
+}
+
+void ProfileEditor::StepModeSelector(int delta) {
+    if (!modeSelector || delta == 0)
+        return;
+    const int current = static_cast<int>(SendMessageW(modeSelector, LB_GETCURSEL, 0, 0));
+    int next = current < 0 ? 0 : current + (delta > 0 ? 1 : -1);
+    next = (next + kModeCount) % kModeCount;
+    SendMessageW(modeSelector, LB_SETCURSEL, next, 0);
+    ApplyMode();
+}
+
+void ProfileEditor::OnDestroy() {
+    KillTimer(hwnd, kApplyModeTimer);
+    for (HWND* window : {&menuBar, &modeSelector, &modeArrows}) {
+        if (*window) {
+            DestroyWindow(*window);
+            *window = nullptr;
+        }
+    }
+}

@@ -1,0 +1,68 @@
+// The full-screen profile editor: the profile's name, its screening mode and, by mode,
+// its contacts or its category. Done is offered only while the fields are valid.
+#pragma once
+#include "app/WindowObject.h"
+#include "platform/ContactStore.h"
+#include "store/Profile.h"
+#include "ui/ContactList.h"
+#include <aygshell.h>
+
+class AppSettings;
+
+class ProfileEditor : public WindowObject {
+public:
+    // Edits the caller's record in place and saves it when the user ends with Done
+    // after a change; the result is the save's. Every other ending (Cancel, Done with
+    // nothing changed, a failure) gives E_FAIL or the failure, and leaves the record as
+    // it was before the call. The owner is disabled while the editor is shown.
+    static HRESULT Run(Profile* profile, HWND owner);
+    // The same with the settings to use: the platform type and the headings' font.
+    static HRESULT Run(Profile* profile, HWND owner, const AppSettings& settings);
+
+    ProfileEditor(Profile* profile, const AppSettings& settings);
+    ~ProfileEditor() override;
+    ProfileEditor(const ProfileEditor&) = delete;
+    ProfileEditor& operator=(const ProfileEditor&) = delete;
+
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                          bool& handled) override;
+
+    // Enables Done when the fields are valid for the selected mode; true when they are.
+    bool UpdateDoneKey();
+    // Shows what the selected mode needs below the selector.
+    HRESULT ApplyMode();
+    // Hands the fields to the record; fails, with the focus in the name field, when
+    // they are not valid.
+    HRESULT Commit();
+    // The mode of the selector's entry; Off when none is selected.
+    ScreeningMode SelectedMode() const;
+
+    Profile* profile; // the caller's record
+    ContactList contactList;
+    ContactStore contactStore;
+    HWND menuBar = nullptr;      // owned
+    HWND nameField = nullptr;    // the dialog's
+    HWND modeSelector = nullptr; // owned
+    HWND modeArrows = nullptr;   // owned; Smartphone only
+    HWND contactListControl = nullptr;
+    HWND categoryField = nullptr;
+    SHACTIVATEINFO activateInfo = {};
+    DWORD initialised = 0;
+
+private:
+    static INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+    bool IsPocketPC() const;
+    HRESULT Initialise();
+    HRESULT CreateMenuBar();
+    HRESULT CreateModeSelector(int y);
+    HRESULT FillModeSelector();
+    void Layout();
+    void UpdateMenu(HMENU menu);
+    bool OnCommand(WORD id, WORD notification);
+    LRESULT OnNotify(const NMHDR* header);
+    void StepModeSelector(int delta);
+    void OnDestroy();
+
+    const AppSettings& settings;
+};
