@@ -4,6 +4,7 @@
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
 #include "screening/ScreenIncomingCall.h"
+#include "ui/ProfileEditor.h"
 #include <aygshell.h>
 #include <strsafe.h>
 
@@ -19,14 +20,6 @@ const UINT kActivatedNotice = 192;
 const UINT kSupportMailSubject = 220;
 const UINT kRecommendationSubject = 221;
 const UINT kRecommendationBody = 222;
-
-// Waiting for the profile editor: this becomes ProfileEditor::Run(profile, owner),
-// which saves a changed record when the user confirms it.
-HRESULT RunProfileEditor(Profile* profile, HWND owner) {
-    (void)profile;
-    (void)owner;
-    return E_NOTIMPL;
-}
 
 } // namespace
 
@@ -239,7 +232,7 @@ HRESULT MainWindow::ActivateProfile(Profile* profile, bool silent) {
 HRESULT MainWindow::NewProfile() {
     Profile profile;
     profile.SetMode(ScreeningMode::BlockAll);
-    HRESULT hr = RunProfileEditor(&profile, hwnd);
+    HRESULT hr = ProfileEditor::Run(&profile, hwnd, settings);
     if (FAILED(hr))
         return hr;
     // The new profile is only listed: it does not become active.
@@ -259,7 +252,7 @@ HRESULT MainWindow::EditProfile() {
         return hr;
     const bool active = SameKeyName(keyName, settings.activeProfile);
     const ScreeningMode mode = profile->mode;
-    hr = RunProfileEditor(profile, hwnd);
+    hr = ProfileEditor::Run(profile, hwnd, settings);
     if (FAILED(hr))
         return hr;
     if (active && profile->mode != mode) {
