@@ -670,9 +670,9 @@ HRESULT TypeInto(HWND dialog, HWND field, const std::wstring& text, const wchar_
     return S_OK;
 }
 
-// The spinner (Smartphone, Left and Right, and Up and Down on the desktop's arrows) or
-// the drop-down list (Pocket PC, Up and Down) turns one entry per key. Which way a key
-// turns is learnt from its first press; then the shorter way round is taken.
+// The spinner (Smartphone: Right, as on the phone, or the arrows' Up and Down) or the
+// drop-down list (Pocket PC: Up and Down) turns one entry per key. Which way a key turns
+// is learnt from its first press.
 HRESULT ChooseMode(HWND dialog, HWND selector, int mode) {
     const bool combo = _wcsicmp(ClassOf(selector).c_str(), L"ComboBox") == 0;
     const UINT getSelection = combo ? CB_GETCURSEL : LB_GETCURSEL;
@@ -723,16 +723,16 @@ HRESULT ChooseMode(HWND dialog, HWND selector, int mode) {
             break;
         }
     }
+    // Forward only: a list box spinner under Wine turns back only by its arrows' Down.
     for (int presses = 0; selected() != target; ++presses) {
         if (!keys.forward || presses == 2 * entries)
             return Fail(L"the mode selector never reached mode %d (it shows \"%ls\")", mode,
                         shown().c_str());
-        const int ahead = (target - selected() + entries) % entries;
-        HRESULT hr = press(ahead <= entries / 2 ? keys.forward : keys.backward);
+        HRESULT hr = press(keys.forward);
         if (FAILED(hr))
             return hr;
         if (hr == S_FALSE)
-            return Fail(L"the mode selector did not turn");
+            return Fail(L"%ls did not turn the mode selector", KeyName(keys.forward));
     }
     Say(L"on the mode %ls: %ls; it shows \"%ls\"", combo ? L"drop-down list" : L"spinner",
         pressed.empty() ? L"no key" : pressed.c_str(), shown().c_str());
