@@ -509,6 +509,9 @@ TEST(MainWindowProcess, ExitCodes) {
         if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
             break;
         window = FindWindowW(kMainWindowClass, kMainWindowTitle);
+        // The window is found while WM_CREATE still builds its list; shown, it is built.
+        if (window && !IsWindowVisible(window))
+            window = nullptr;
     }
     ASSERT_TRUE(window) << "vespera.exe showed no window";
     EXPECT_TRUE(FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr));
