@@ -3,6 +3,7 @@
 #include "app/Process.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
+#include "platform/SoftKeyBar.h"
 #include "screening/ScreenIncomingCall.h"
 #include "ui/ProfileEditor.h"
 #include <aygshell.h>
@@ -121,7 +122,7 @@ HRESULT MainWindow::OnCreate() {
     init.dwFlags = SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
     if (!SHInitDialog(&init))
         return E_FAIL;
-    HRESULT hr = CreateMenuBar(kMenuBar);
+    HRESULT hr = CreateSoftKeyBar(hwnd, kMenuBar, &menuBar);
     if (FAILED(hr))
         return hr;
     hr = profileList.Create(hwnd, kProfileListId, LVS_SORTASCENDING);
@@ -133,22 +134,6 @@ HRESULT MainWindow::OnCreate() {
     return profileList.Fill(nullptr);
 }
 
-HRESULT MainWindow::CreateMenuBar(UINT menuId) {
-    if (menuBar) {
-        DestroyWindow(menuBar);
-        menuBar = nullptr;
-    }
-    SHMENUBARINFO info = {};
-    info.cbSize = sizeof(info);
-    info.hwndParent = hwnd;
-    info.dwFlags = SHCMBF_HMENU;
-    info.nToolBarId = menuId;
-    info.hInstRes = reinterpret_cast<HINSTANCE>(ResourceLibrary());
-    if (!SHCreateMenuBar(&info))
-        return E_FAIL;
-    menuBar = info.hwndMB;
-    return S_OK;
-}
 
 void MainWindow::OnDestroy() {
     settings.Save();

@@ -55,7 +55,6 @@ private:
     void OnSize();
     void OnCommand(UINT command);
     void OnInitMenuPopup(HMENU menu);
-    HRESULT CreateMenuBar(UINT menuId);
     HWND ListControl() const;
 };
 

@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/Process.h"
 #include "platform/Resources.h"
+#include "platform/SoftKeyBar.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
 #include <commctrl.h>
@@ -294,19 +295,9 @@ HRESULT ProfileEditor::Initialise() {
 }
 
 HRESULT ProfileEditor::CreateMenuBar() {
-    if (menuBar) {
-        DestroyWindow(menuBar);
-        menuBar = nullptr;
-    }
-    SHMENUBARINFO info = {};
-    info.cbSize = sizeof(info);
-    info.hwndParent = hwnd;
-    info.dwFlags = SHCMBF_HMENU;
-    info.nToolBarId = IDR_EDITOR_MENU;
-    info.hInstRes = ResourceLibrary();
-    if (!SHCreateMenuBar(&info))
-        return E_FAIL;
-    menuBar = info.hwndMB;
+    HRESULT hr = CreateSoftKeyBar(hwnd, IDR_EDITOR_MENU, &menuBar);
+    if (FAILED(hr))
+        return hr;
     SendMessageW(menuBar, SHCMBM_OVERRIDEKEY, VK_TBACK, kBackOverride);
     return S_OK;
 }
