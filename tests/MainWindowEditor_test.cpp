@@ -255,6 +255,13 @@ TEST_F(MainWindowEditorTest, EditDoneRefillsAndKeepsTheEditedProfileSelected) {
     SaveProfile(L"Charlie", ScreeningMode::BlockAll);
     Open();
     Select(L"Alpha");
+    // Stored behind the list's back: a refill would show it.
+    SaveProfile(L"Delta", ScreeningMode::BlockAll);
+
+    // Done without a change saves nothing, and the list stays as it is.
+    ASSERT_TRUE(Run(kCommandEditProfile, {[&](HWND dialog) { Command(dialog, IDM_DONE); }}));
+    EXPECT_EQ(-1, RowOf(L"Delta"));
+    EXPECT_EQ(RowOf(L"Alpha"), SelectedIndex());
 
     ASSERT_TRUE(Run(kCommandEditProfile, {[&](HWND dialog) {
                         // The selected profile's record.
@@ -271,8 +278,9 @@ TEST_F(MainWindowEditorTest, EditDoneRefillsAndKeepsTheEditedProfileSelected) {
     EXPECT_STREQ(L"Zulu", stored.name);
     // The list was refilled: the row moved to its sorted place and stayed selected.
     EXPECT_EQ(-1, RowOf(L"Alpha"));
-    EXPECT_EQ(3, RowOf(L"Zulu"));
-    EXPECT_EQ(3, SelectedIndex());
+    EXPECT_NE(-1, RowOf(L"Delta"));
+    EXPECT_EQ(4, RowOf(L"Zulu"));
+    EXPECT_EQ(4, SelectedIndex());
     EXPECT_EQ(alpha, SelectedKey());
     EXPECT_EQ(list, GetFocus());
     // Not the active profile: no request appears.
