@@ -394,42 +394,6 @@ TEST_F(MainWindowTest, DeletingAnotherProfileLeavesTheActiveOneAndItsRequest) {
     EXPECT_NE(-1, RowOf(L"Bravo"));
 }
 
-namespace {
-
-// Cancels every editor dialog as soon as it shows.
-class EditorCanceller {
-public:
-    EditorCanceller() { timer = SetTimer(nullptr, 0, 50, Tick); }
-    ~EditorCanceller() { KillTimer(nullptr, timer); }
-    static int cancelled;
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        HWND dialog = FindWindowW(L"#32770", nullptr);
-        if (dialog && IsWindowVisible(dialog) && IsWindowEnabled(dialog)) {
-            ++cancelled;
-            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        }
-    }
-    UINT_PTR timer = 0;
-};
-int EditorCanceller::cancelled = 0;
-
-} // namespace
-
-TEST_F(MainWindowTest, CancelledNewAndEditLeaveTheListAlone) {
-    SaveProfile(L"Alpha", ScreeningMode::BlockAll);
-    Open();
-    Select(L"Alpha");
-    EditorCanceller canceller;
-    EditorCanceller::cancelled = 0;
-    EXPECT_TRUE(FAILED(TheMainWindow().NewProfile()));
-    EXPECT_TRUE(FAILED(TheMainWindow().EditProfile()));
-    EXPECT_EQ(2, EditorCanceller::cancelled) << "each command opens the editor once";
-    EXPECT_EQ(RowOf(L"Alpha"), TheMainWindow().profileList.GetSelectedIndex());
-    EXPECT_EQ(2, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-}
-
 TEST_F(MainWindowTest, OtherControlsDrawingMessagesAreSwallowed) {
     Open();
     MEASUREITEMSTRUCT measure = {};

@@ -6,7 +6,9 @@
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
 #include "store/Profile.h"
+#include "support/EditorDriver.h"
 #include "support/GuiObjects.h"
+#include "support/Phone.h"
 #include "support/Processes.h"
 #include "support/ScratchRegistry.h"
 #include "ui/ProfileEditor.h"
@@ -61,30 +63,6 @@ private:
     WCHAR previous[64] = L"";
 };
 
-ProcessResult Phone(const std::wstring& arguments) {
-    return RunProcess(L"\"" + BinPath(L"phone.exe") + L"\" " + arguments, 60000);
-}
-
-// Replaces the phone's contacts with the three above; their OIDs by name.
-std::map<std::string, DWORD> ImportContacts() {
-    wchar_t directory[MAX_PATH];
-    GetTempPathW(ARRAYSIZE(directory), directory);
-    std::wstring path = std::wstring(directory) + L"editor-contacts.vcf";
-    std::ofstream(Narrow(path), std::ios::binary) << kContacts;
-    Phone(L"contacts clear");
-    Phone(L"contacts import \"" + path + L"\"");
-    std::map<std::string, DWORD> oids;
-    std::string output = Phone(L"contacts list").output;
-    size_t at = 0;
-    while ((at = output.find("{\"oid\":", at)) != std::string::npos) {
-        at += 7;
-        DWORD oid = std::stoul(output.substr(at));
-        size_t name = output.find("\"name\":\"", at) + 8;
-        oids[output.substr(name, output.find('"', name) - name)] = oid;
-    }
-    return oids;
-}
-
 // While it lives, this process's contact database refuses to start, as on a phone
 // whose contact store is broken.
 class RefusedContactDatabase : public IClassFactory {
@@ -122,187 +100,6 @@ private:
     bool registered = false;
 };
 
-// ---- Driving the modal dialog from inside its own message loop ----
-
-using Step = std::function<void(HWND dialog)>;
-
-// Each step runs on its own turn of the dialog's loop, so what one step posts (a key,
-// a soft-key press) has been handled when the next one runs. After the last step the
-// dialog is cancelled, unless a step ended it.
-class Driver {
-public:
-    static HRESULT Run(Profile* profile, const AppSettings& settings, std::vector<Step> steps,
-                       bool* shown = nullptr) {
-        State& state = Current();
-        state = State();
-        state.steps = std::move(steps);
-        state.hook = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
-        HRESULT hr = ProfileEditor::Run(profile, nullptr, settings);
-        UnhookWindowsHookEx(state.hook);
-        if (state.timer)
-            KillTimer(nullptr, state.timer);
-        if (shown)
-            *shown = state.shown;
-        EXPECT_EQ(state.steps.size(), state.next) << "the dialog closed before every step ran";
-        state = State();
-        return hr;
-    }
-
-private:
-    struct State {
-        std::vector<Step> steps;
-        size_t next = 0;
-        HHOOK hook = nullptr;
-        HWND dialog = nullptr;
-        bool shown = false;
-        UINT_PTR timer = 0;
-    };
-    static State& Current() {
-        static State state;
-        return state;
-    }
-
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-        State& state = Current();
-        WCHAR name[16] = L"";
-        HWND window = reinterpret_cast<HWND>(wParam);
-        if (code == HCBT_ACTIVATE && !state.dialog && GetClassNameW(window, name, 16) &&
-            wcscmp(name, L"#32770") == 0) {
-            state.dialog = window;
-            state.timer = SetTimer(nullptr, 0, 1, Tick);
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        State& state = Current();
-        // The dialog manager shows the dialog once its queue first runs empty: a turn
-        // may come before that.
-        if (!state.dialog || !IsWindowVisible(state.dialog))
-            return;
-        state.shown = true;
-        if (state.next < state.steps.size()) {
-            state.steps[state.next++](state.dialog);
-            return;
-        }
-        KillTimer(nullptr, state.timer);
-        state.timer = 0;
-        PostMessageW(state.dialog, WM_COMMAND, IDCANCEL, 0);
-    }
-};
-
-// ---- What the user sees and does ----
-
-HWND SoftKeyBar(HWND dialog) {
-    struct Search {
-        HWND owner;
-        HWND bar;
-    } search = {dialog, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            WCHAR name[32] = L"";
-            GetClassNameW(window, name, 32);
-            if (wcscmp(name, L"PhoneSoftKeyBar") == 0 && GetWindow(window, GW_OWNER) == s->owner) {
-                s->bar = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.bar;
-}
-
-HMENU BarMenu(HWND dialog) {
-    return reinterpret_cast<HMENU>(SendMessageW(SoftKeyBar(dialog), SHCMBM_GETMENU, 0, 0));
-}
-
-bool DoneEnabled(HWND dialog) {
-    HMENU menu = BarMenu(dialog);
-    EXPECT_NE(nullptr, menu);
-    return menu && !(GetMenuState(menu, 0, MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED));
-}
-
-// The states of the contact commands after the right key's popup was opened.
-struct ContactCommands {
-    bool add, remove, removeAll;
-};
-ContactCommands OpenMenu(HWND dialog) {
-    HMENU popup = GetSubMenu(BarMenu(dialog), 1);
-    EXPECT_NE(nullptr, popup);
-    SendMessageW(dialog, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 1);
-    auto enabled = [popup](UINT id) {
-        return !(GetMenuState(popup, id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
-    };
-    return {enabled(IDM_ADD_CONTACT), enabled(IDM_REMOVE_CONTACT),
-            enabled(IDM_REMOVE_ALL_CONTACTS)};
-}
-
-void Type(HWND dialog, int field, const std::wstring& text) {
-    HWND control = GetDlgItem(dialog, field);
-    SetFocus(control);
-    for (wchar_t c : text)
-        SendMessageW(control, WM_CHAR, c, 1);
-}
-
-std::wstring Text(HWND dialog, int id) {
-    WCHAR text[256] = L"";
-    GetDlgItemTextW(dialog, id, text, ARRAYSIZE(text));
-    return text;
-}
-
-bool IsPocketPCSelector(HWND selector) {
-    WCHAR name[32] = L"";
-    GetClassNameW(selector, name, 32);
-    return _wcsicmp(name, L"ComboBox") == 0;
-}
-
-int SelectedEntry(HWND dialog) {
-    HWND selector = GetDlgItem(dialog, IDC_MODE);
-    return static_cast<int>(
-        SendMessageW(selector, IsPocketPCSelector(selector) ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
-}
-
-// Chooses the mode's entry the way the control reports a user's choice.
-void PickMode(HWND dialog, ScreeningMode mode) {
-    HWND selector = GetDlgItem(dialog, IDC_MODE);
-    const bool combo = IsPocketPCSelector(selector);
-    SendMessageW(selector, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<int>(mode) - 1, 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_MODE, combo ? CBN_SELCHANGE : LBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(selector));
-}
-
-// The Smartphone settles the mode-dependent controls on a timer; the Pocket PC at once.
-void Settle(HWND dialog) {
-    SendMessageW(dialog, WM_TIMER, 1124, 0);
-}
-
-void Command(HWND dialog, UINT id) {
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, 0), 0);
-}
-
-bool Visible(HWND dialog, int id) {
-    return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE;
-}
-
-// Row texts of the contact list, top to bottom.
-std::vector<std::wstring> Rows(HWND dialog) {
-    HWND list = GetDlgItem(dialog, IDC_CONTACTS);
-    std::vector<std::wstring> rows;
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        WCHAR text[128] = L"";
-        LVITEMW item = {};
-        item.iSubItem = 0;
-        item.pszText = text;
-        item.cchTextMax = ARRAYSIZE(text);
-        SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-        rows.push_back(text);
-    }
-    return rows;
-}
-
 std::vector<DWORD> Contacts(const Profile& profile) {
     return std::vector<DWORD>(profile.contacts.begin(), profile.contacts.end());
 }
@@ -317,7 +114,8 @@ protected:
         resources =
             LoadLibraryExW(BinPath(L"VesperaRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, resources);
-        oids = ImportContacts();
+        // The child that runs a test without a chooser keeps the parent's contacts.
+        oids = RunsWithoutChooser() ? ListedContacts() : ReplaceContacts(kContacts);
         ASSERT_EQ(3u, oids.size());
     }
     static void TearDownTestSuite() {
@@ -340,8 +138,8 @@ protected:
     }
 
     bool IsPocketPC() const { return wcscmp(GetParam(), PHONEEMU_PLATFORM_POCKETPC) == 0; }
-    HRESULT Edit(Profile* profile, std::vector<Step> steps, bool* shown = nullptr) {
-        return Driver::Run(profile, *settings, std::move(steps), shown);
+    HRESULT Edit(Profile* profile, std::vector<EditorStep> steps, bool* shown = nullptr) {
+        return EditorDriver::Edit(profile, *settings, std::move(steps), shown);
     }
     std::wstring ProfilePath(const Profile& profile) {
         return std::wstring(kProfilesPath) + profile.keyName;
@@ -698,25 +496,122 @@ TEST_P(ProfileEditorTest, AGoneContactStillCountsUntilAllAreRemoved) {
     EXPECT_EQ(std::vector<DWORD>{kGoneOid}, Contacts(profile));
 }
 
-TEST_P(ProfileEditorTest, AddingWithoutAChooserChangesNothing) {
-    HMODULE pimstore = LoadLibraryW(L"pimstore.dll");
-    const bool chooser = pimstore && GetProcAddress(pimstore, "ChooseContact");
-    if (pimstore)
-        FreeLibrary(pimstore);
-    if (chooser)
-        GTEST_SKIP() << "the phone has a contact chooser";
+TEST_P(ProfileEditorTest, ChoosingAContactAddsItSelectsItAndEnablesDone) {
     Profile profile;
-    SaveStored(&profile, L"Nobody", ScreeningMode::BlockListed, {});
+    SaveStored(&profile, L"Friends", ScreeningMode::AllowListed, {});
+    ASSERT_EQ(
+        S_OK, Edit(&profile, {[&](HWND dialog) {
+            Settle(dialog);
+            EXPECT_FALSE(DoneEnabled(dialog)); // a list mode without contacts
+            ASSERT_TRUE(OpenMenu(dialog).add);
+            std::vector<std::wstring> all, narrowed;
+            ASSERT_TRUE(EditorDriver::AddContactWith(dialog, [&](HWND chooser) {
+                all = ChooserRows(chooser);
+                // "ho" begins a word of "Grace Hopper" only.
+                TypeInChooser(chooser, L"ho");
+                narrowed = ChooserRows(chooser);
+                PressInChooser(chooser, IDOK);
+            }));
+            EXPECT_EQ(
+                (std::vector<std::wstring>{L"Ada Byron", L"Charles Babbage", L"Grace Hopper"}),
+                all);
+            EXPECT_EQ(std::vector<std::wstring>{L"Grace Hopper"}, narrowed);
+            EXPECT_EQ(std::vector<DWORD>{oids["Grace Hopper"]}, Contacts(profile));
+            EXPECT_EQ(1u, profile.modified);
+            EXPECT_EQ(std::vector<std::wstring>{L"Grace Hopper"}, Rows(dialog));
+            EXPECT_EQ(0, SelectedRow(dialog));
+            EXPECT_EQ(GetDlgItem(dialog, IDC_CONTACTS), GetFocus());
+            EXPECT_TRUE(DoneEnabled(dialog));
+
+            // The newest contact comes first and is the one selected.
+            ASSERT_TRUE(EditorDriver::AddContactWith(dialog, [&](HWND chooser) {
+                TypeInChooser(chooser, L"ADA");
+                PressInChooser(chooser, IDOK);
+            }));
+            EXPECT_EQ((std::vector<std::wstring>{L"Ada Byron", L"Grace Hopper"}), Rows(dialog));
+            EXPECT_EQ(0, SelectedRow(dialog));
+            Command(dialog, IDOK);
+        }}));
+    Profile stored;
+    ASSERT_EQ(S_OK, stored.Load(profile.keyName));
+    EXPECT_EQ((std::vector<DWORD>{oids["Grace Hopper"], oids["Ada Byron"]}), Contacts(stored));
+}
+
+TEST_P(ProfileEditorTest, ChoosingAListedContactAgainOnlySelectsItsRow) {
+    Profile profile;
+    SaveStored(&profile, L"Listed", ScreeningMode::BlockListed,
+               {oids["Ada Byron"], oids["Charles Babbage"], oids["Grace Hopper"]});
     EXPECT_EQ(E_FAIL, Edit(&profile, {[&](HWND dialog) {
                   Settle(dialog);
-                  SetFocus(GetDlgItem(dialog, IDC_NAME));
-                  Command(dialog, IDM_ADD_CONTACT);
-                  EXPECT_TRUE(profile.contacts.empty());
+                  EXPECT_EQ(0, SelectedRow(dialog)); // Grace, the newest
+                  ASSERT_TRUE(EditorDriver::AddContactWith(dialog, [&](HWND chooser) {
+                      TypeInChooser(chooser, L"Charles");
+                      PressInChooser(chooser, IDOK);
+                  }));
+                  EXPECT_EQ((std::vector<std::wstring>{L"Grace Hopper", L"Charles Babbage",
+                                                       L"Ada Byron"}),
+                            Rows(dialog));
+                  EXPECT_EQ(1, SelectedRow(dialog));
                   EXPECT_EQ(0u, profile.modified);
-                  EXPECT_EQ(GetDlgItem(dialog, IDC_CONTACTS), GetFocus());
-                  EXPECT_FALSE(DoneEnabled(dialog));
+                  EXPECT_EQ(3u, profile.contacts.size());
+                  // Nothing changed, so Done saves nothing.
                   Command(dialog, IDOK);
               }}));
+}
+
+TEST_P(ProfileEditorTest, CancellingTheChooserChangesNothing) {
+    Profile profile;
+    SaveStored(&profile, L"Listed", ScreeningMode::BlockListed,
+               {oids["Ada Byron"], oids["Grace Hopper"]});
+    EXPECT_EQ(
+        E_FAIL, Edit(&profile, {[&](HWND dialog) {
+            Settle(dialog);
+            // The second row selected, the focus in the name field.
+            LVITEMW selected = {};
+            selected.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+            selected.state = LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageW(GetDlgItem(dialog, IDC_CONTACTS), LVM_SETITEMSTATE, 1,
+                         reinterpret_cast<LPARAM>(&selected));
+            SetFocus(GetDlgItem(dialog, IDC_NAME));
+            ASSERT_TRUE(EditorDriver::AddContactWith(dialog, [&](HWND chooser) {
+                TypeInChooser(chooser, L"ch");
+                PressInChooser(chooser, IDCANCEL);
+            }));
+            EXPECT_EQ((std::vector<std::wstring>{L"Grace Hopper", L"Ada Byron"}), Rows(dialog));
+            EXPECT_EQ(1, SelectedRow(dialog));
+            EXPECT_EQ(0u, profile.modified);
+            EXPECT_EQ(GetDlgItem(dialog, IDC_CONTACTS), GetFocus());
+            // The chooser's own Cancel does not end the editor.
+            EXPECT_TRUE(IsWindowVisible(dialog));
+            Command(dialog, IDOK);
+        }}));
+    EXPECT_EQ((std::vector<DWORD>{oids["Ada Byron"], oids["Grace Hopper"]}), Contacts(profile));
+}
+
+// The phone may lack the chooser: the contact library, or its "ChooseContact". The
+// program looks the chooser up once per process, so this runs in a child process.
+TEST_P(ProfileEditorTest, AddingWithoutAChooserChangesNothing) {
+    if (!RunsWithoutChooser()) {
+        EXPECT_TRUE(PassesWithoutChooser());
+        return;
+    }
+    Profile profile;
+    SaveStored(&profile, L"Nobody", ScreeningMode::BlockListed, {});
+    for (auto kind : {ScopedMissingChooser::Library, ScopedMissingChooser::Function}) {
+        SCOPED_TRACE(kind);
+        ScopedMissingChooser missing(kind);
+        ASSERT_TRUE(missing.Installed());
+        EXPECT_EQ(E_FAIL, Edit(&profile, {[&](HWND dialog) {
+                      Settle(dialog);
+                      SetFocus(GetDlgItem(dialog, IDC_NAME));
+                      EXPECT_FALSE(EditorDriver::AddContactWith(dialog, [](HWND) {}));
+                      EXPECT_TRUE(profile.contacts.empty());
+                      EXPECT_EQ(0u, profile.modified);
+                      EXPECT_EQ(GetDlgItem(dialog, IDC_CONTACTS), GetFocus());
+                      EXPECT_FALSE(DoneEnabled(dialog));
+                      Command(dialog, IDOK);
+                  }}));
+    }
 }
 
 // ---- Failures and resources ----
