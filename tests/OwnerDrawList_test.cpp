@@ -4,6 +4,7 @@
 #include "support/GuiObjects.h"
 #include "support/Processes.h"
 #include "ui/OwnerDrawList.h"
+#include "support/PhoneState.h"
 #include <gtest/gtest.h>
 #include <phoneemu.h>
 #include <string>
@@ -149,33 +150,6 @@ int TextHeight(HFONT font) {
     return metrics.tmHeight + metrics.tmExternalLeading;
 }
 
-// The phone kind the emulated device reports, restored on destruction.
-class ScopedPlatformType {
-public:
-    explicit ScopedPlatformType(const wchar_t* type) {
-        DWORD size = sizeof(previous);
-        had = RegGetValueW(PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_PLATFORMTYPE_VALUE,
-                           RRF_RT_REG_SZ, nullptr, previous, &size) == ERROR_SUCCESS;
-        Set(type);
-    }
-    ~ScopedPlatformType() {
-        if (had)
-            Set(previous);
-        else
-            RegDeleteKeyValueW(PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_PLATFORMTYPE_VALUE);
-    }
-    ScopedPlatformType(const ScopedPlatformType&) = delete;
-    ScopedPlatformType& operator=(const ScopedPlatformType&) = delete;
-
-private:
-    static void Set(const wchar_t* type) {
-        RegSetKeyValueW(PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_PLATFORMTYPE_VALUE, REG_SZ,
-                        type, static_cast<DWORD>((wcslen(type) + 1) * sizeof(wchar_t)));
-    }
-    bool had = false;
-    wchar_t previous[64] = L"";
-};
-
 class OwnerDrawListTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -241,6 +215,8 @@ TEST(Scaling, ScaledRowsAt96And131And192DotsPerInch) {
                                   nullptr, &previous, &size) == ERROR_SUCCESS;
     WCHAR self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
+    // The children measure Smartphone rows.
+    ScopedPlatformType smartphone(PHONEEMU_PLATFORM_SMARTPHONE);
     for (DWORD dpi : {96u, 131u, 192u}) {
         RegSetKeyValueW(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
         SetEnvironmentVariableW(L"VESPERA_EXPECTED_DPI", std::to_wstring(dpi).c_str());

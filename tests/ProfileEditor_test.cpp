@@ -13,6 +13,8 @@
 #include "support/ScratchRegistry.h"
 #include "ui/ProfileEditor.h"
 #include <commctrl.h>
+#include "support/PhoneState.h"
+#include "support/RefusedContactDatabase.h"
 #include <gtest/gtest.h>
 #include <phoneemu.h>
 #include <pimstore.h>
@@ -36,69 +38,6 @@ const DWORD kGoneOid = 0x7FFFFF01;
 const WCHAR kProfilesPath[] = L"Software\\Quorvane\\Vespera\\Profiles\\";
 
 // ---- The phone's side: kind of device and contacts ----
-
-class ScopedPlatformType {
-public:
-    explicit ScopedPlatformType(const wchar_t* type) {
-        DWORD size = sizeof(previous);
-        had = RegGetValueW(PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_PLATFORMTYPE_VALUE,
-                           RRF_RT_REG_SZ, nullptr, previous, &size) == ERROR_SUCCESS;
-        Set(type);
-    }
-    ~ScopedPlatformType() {
-        if (had)
-            Set(previous);
-        else
-            RegDeleteKeyValueW(PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_PLATFORMTYPE_VALUE);
-    }
-    ScopedPlatformType(const ScopedPlatformType&) = delete;
-    ScopedPlatformType& operator=(const ScopedPlatformType&) = delete;
-
-private:
-    static void Set(const wchar_t* type) {
-        RegSetKeyValueW(PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_PLATFORMTYPE_VALUE, REG_SZ,
-                        type, static_cast<DWORD>((wcslen(type) + 1) * sizeof(wchar_t)));
-    }
-    bool had = false;
-    WCHAR previous[64] = L"";
-};
-
-// While it lives, this process's contact database refuses to start, as on a phone
-// whose contact store is broken.
-class RefusedContactDatabase : public IClassFactory {
-public:
-    RefusedContactDatabase() {
-        registered = SUCCEEDED(CoRegisterClassObject(CLSID_Application, this, CLSCTX_INPROC_SERVER,
-                                                     REGCLS_MULTIPLEUSE, &cookie));
-    }
-    ~RefusedContactDatabase() {
-        if (registered)
-            CoRevokeClassObject(cookie);
-    }
-    RefusedContactDatabase(const RefusedContactDatabase&) = delete;
-    RefusedContactDatabase& operator=(const RefusedContactDatabase&) = delete;
-    bool Registered() const { return registered; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID, void** object) override {
-        *object = nullptr;
-        return E_OUTOFMEMORY;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
-private:
-    DWORD cookie = 0;
-    bool registered = false;
-};
 
 std::vector<DWORD> Contacts(const Profile& profile) {
     return std::vector<DWORD>(profile.contacts.begin(), profile.contacts.end());

@@ -1,5 +1,6 @@
 #include "support/PhoneState.h"
 #include <common/BrokerStore.h>
+#include <phoneemu.h>
 #include <snapi.h>
 
 namespace {
@@ -66,4 +67,27 @@ StoredRequest ReadStoredRequest(const wchar_t* name) {
 void DeleteStoredRequest(const wchar_t* name) {
     std::wstring path = std::wstring(BROKER_REQUESTS_PATH) + L"\\" + name;
     RegDeleteTreeW(BROKER_ROOT, path.c_str());
+}
+
+namespace {
+
+void SetPlatformType(const wchar_t* type) {
+    RegSetKeyValueW(PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_PLATFORMTYPE_VALUE, REG_SZ, type,
+                    static_cast<DWORD>((wcslen(type) + 1) * sizeof(wchar_t)));
+}
+
+} // namespace
+
+ScopedPlatformType::ScopedPlatformType(const wchar_t* type) {
+    DWORD size = sizeof(previous);
+    had = RegGetValueW(PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_PLATFORMTYPE_VALUE,
+                       RRF_RT_REG_SZ, nullptr, previous, &size) == ERROR_SUCCESS;
+    SetPlatformType(type);
+}
+
+ScopedPlatformType::~ScopedPlatformType() {
+    if (had)
+        SetPlatformType(previous);
+    else
+        RegDeleteKeyValueW(PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_PLATFORMTYPE_VALUE);
 }

@@ -30,3 +30,17 @@ struct StoredRequest {
 
 StoredRequest ReadStoredRequest(const wchar_t* name);
 void DeleteStoredRequest(const wchar_t* name);
+
+// The phone kind the emulated device reports ("SmartPhone", "PocketPC"), restored on
+// destruction.
+class ScopedPlatformType {
+public:
+    explicit ScopedPlatformType(const wchar_t* type);
+    ~ScopedPlatformType();
+    ScopedPlatformType(const ScopedPlatformType&) = delete;
+    ScopedPlatformType& operator=(const ScopedPlatformType&) = delete;
+
+private:
+    bool had = false;
+    wchar_t previous[64] = L"";
+};
