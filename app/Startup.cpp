@@ -43,7 +43,9 @@ HRESULT InitialiseControls() {
         return E_FAIL;
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);
-    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | 0x2000;
+    // The up-down control of the mode spinner, and the phone's class bit 0x2000; the basic
+    // initialisation above has registered the list view already.
+    controls.dwICC = ICC_UPDOWN_CLASS | 0x2000;
     return InitCommonControlsEx(&controls) ? S_OK : E_FAIL;
 }
 
