@@ -383,6 +383,44 @@ TEST_P(ProfileEditorTest, SpinnerAndDropDownChangeTheModeLikeAUser) {
     EXPECT_EQ(ScreeningMode::BlockAll, stored.mode);
 }
 
+TEST_P(ProfileEditorTest, SpinnerTurnsWithLeftAndRightAndLetsUpAndDownMoveOn) {
+    if (IsPocketPC())
+        GTEST_SKIP() << "the Pocket PC has a drop-down, not a spinner";
+    Profile profile;
+    SaveStored(&profile, L"Keys", ScreeningMode::AllowCategory, {}, L"Work");
+    HWND selector = nullptr;
+    // Each key goes through the dialog's own loop, as a key press would.
+    auto press = [&](WPARAM key) {
+        return [&, key](HWND) { PostMessageW(selector, WM_KEYDOWN, key, 0); };
+    };
+    ASSERT_EQ(E_FAIL,
+              Edit(&profile, {[&](HWND dialog) {
+                                  Settle(dialog);
+                                  selector = GetDlgItem(dialog, IDC_MODE);
+                                  SetFocus(selector);
+                              },
+                              press(VK_RIGHT),
+                              [&](HWND dialog) {
+                                  EXPECT_EQ(0, SelectedEntry(dialog)) << "wraps to the first";
+                              },
+                              press(VK_LEFT),
+                              [&](HWND dialog) {
+                                  EXPECT_EQ(6, SelectedEntry(dialog)) << "wraps to the last";
+                                  EXPECT_TRUE(Visible(dialog, IDC_CATEGORY));
+                              },
+                              press(VK_UP),
+                              [&](HWND dialog) {
+                                  EXPECT_EQ(GetDlgItem(dialog, IDC_NAME), GetFocus());
+                                  EXPECT_EQ(6, SelectedEntry(dialog));
+                                  SetFocus(selector);
+                              },
+                              press(VK_DOWN),
+                              [&](HWND dialog) {
+                                  EXPECT_NE(selector, GetFocus());
+                                  EXPECT_EQ(6, SelectedEntry(dialog));
+                              }}));
+}
+
 // ---- Contacts ----
 
 TEST_P(ProfileEditorTest, ContactsAreListedNewestFirstAndRemovedOneByOne) {

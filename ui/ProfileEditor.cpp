@@ -24,6 +24,7 @@ const int kComboDroppedHeight = 300;
 const DWORD kSpinnerStyle =
     WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
 const int kSpinnerHeight = 30;
+const UINT_PTR kSpinnerSubclass = 1;
 // UDS_EXPANDABLE is the phone's: a tap on the spinner opens the full list there.
 const DWORD kUdsExpandable = 0x0200;
 const DWORD kArrowsStyle = WS_CHILD | WS_VISIBLE | UDS_WRAP | UDS_SETBUDDYINT | UDS_ALIGNRIGHT |
@@ -336,6 +337,10 @@ HRESULT ProfileEditor::CreateModeSelector(int y) {
     SendMessageW(modeArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(modeSelector), 0);
     // Desktop arrows count upward from the range's start: one step is one entry.
     SendMessageW(modeArrows, UDM_SETRANGE32, 0, kModeCount - 1);
+    // Installed after the arrows' own hook on their buddy, so it sees the keys first.
+    if (!SetWindowSubclass(modeSelector, SpinnerProcedure, kSpinnerSubclass,
+                           reinterpret_cast<DWORD_PTR>(this)))
+        return E_FAIL;
     return S_OK;
 }
 
@@ -551,6 +556,31 @@ void ProfileEditor::StepModeSelector(int delta) {
     next = (next + kModeCount) % kModeCount;
     SendMessageW(modeSelector, LB_SETCURSEL, next, 0);
     ApplyMode();
+}
+
+// The phone's spinner keys: left and right turn it, wrapping around; up and down go to
+// the field above or below, as everywhere else in the dialog.
+LRESULT CALLBACK ProfileEditor::SpinnerProcedure(HWND window, UINT message, WPARAM wParam,
+                                                 LPARAM lParam, UINT_PTR id, DWORD_PTR editor) {
+    auto* self = reinterpret_cast<ProfileEditor*>(editor);
+    if (message == WM_KEYDOWN) {
+        switch (wParam) {
+        case VK_LEFT:
+        case VK_RIGHT:
+            self->StepModeSelector(wParam == VK_RIGHT ? 1 : -1);
+            return 0;
+        case VK_UP:
+        case VK_DOWN:
+            if (HWND next = GetNextDlgTabItem(self->hwnd, window, wParam == VK_UP))
+                SendMessageW(self->hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+            return 0;
+        default:
+            break;
+        }
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, SpinnerProcedure, id);
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 void ProfileEditor::OnDestroy() {

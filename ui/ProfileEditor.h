@@ -63,6 +63,8 @@ private:
     bool OnCommand(WORD id, WORD notification);
     LRESULT OnNotify(const NMHDR* header);
     void StepModeSelector(int delta);
+    static LRESULT CALLBACK SpinnerProcedure(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam, UINT_PTR id, DWORD_PTR editor);
     void OnDestroy();
 
     const AppSettings& settings;
