@@ -1,13 +1,12 @@
 #include "support/EditorDriver.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
-#include "support/Phone.h"
 #include "support/ImportPatch.h"
+#include "support/ListView.h"
 #include "support/Processes.h"
 #include "ui/ProfileEditor.h"
 #include <aygshell.h>
 #include <commctrl.h>
-#include <cstdlib>
 
 namespace {
 
@@ -227,19 +226,7 @@ void Command(HWND dialog, UINT id) {
 }
 
 std::vector<std::wstring> Rows(HWND dialog) {
-    HWND list = GetDlgItem(dialog, IDC_CONTACTS);
-    std::vector<std::wstring> rows;
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        WCHAR text[128] = L"";
-        LVITEMW item = {};
-        item.iSubItem = 0;
-        item.pszText = text;
-        item.cchTextMax = ARRAYSIZE(text);
-        SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-        rows.push_back(text);
-    }
-    return rows;
+    return RowTexts(GetDlgItem(dialog, IDC_CONTACTS));
 }
 
 int SelectedRow(HWND dialog) {
@@ -346,18 +333,4 @@ ScopedMissingChooser::~ScopedMissingChooser() {
     Patch(slot, previous);
     realLoadLibrary = nullptr;
     realGetProcAddress = nullptr;
-}
-
-std::map<std::string, DWORD> ListedContacts() {
-    std::map<std::string, DWORD> oids;
-    std::string output;
-    RunPhone(L"contacts list", &output);
-    size_t at = 0;
-    while ((at = output.find("{\"oid\":", at)) != std::string::npos) {
-        at += 7;
-        DWORD oid = std::strtoul(output.c_str() + at, nullptr, 10);
-        size_t name = output.find("\"name\":\"", at) + 8;
-        oids[output.substr(name, output.find('"', name) - name)] = oid;
-    }
-    return oids;
 }
