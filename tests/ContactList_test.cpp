@@ -7,12 +7,14 @@
 #include "store/AppSettings.h"
 #include "store/Profile.h"
 #include "support/EditorDriver.h"
+#include "support/ListView.h"
+#include "support/Phone.h"
+#include "support/StoredProfiles.h"
 #include "support/Processes.h"
 #include "ui/ContactList.h"
 #include "ui/ProfileEditor.h"
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,29 +30,6 @@ const char kContacts[] =
     "END:VCARD\r\n";
 const DWORD kGoneOid = 0x7FFFFF02; // never given out by the phone
 
-ProcessResult Phone(const std::wstring& arguments) {
-    return RunProcess(L"\"" + BinPath(L"phone.exe") + L"\" " + arguments, 60000);
-}
-
-std::map<std::string, DWORD> ImportContacts() {
-    wchar_t directory[MAX_PATH];
-    GetTempPathW(ARRAYSIZE(directory), directory);
-    std::wstring path = std::wstring(directory) + L"contactlist-contacts.vcf";
-    std::ofstream(Narrow(path), std::ios::binary) << kContacts;
-    Phone(L"contacts clear");
-    Phone(L"contacts import \"" + path + L"\"");
-    std::map<std::string, DWORD> oids;
-    std::string output = Phone(L"contacts list").output;
-    size_t at = 0;
-    while ((at = output.find("{\"oid\":", at)) != std::string::npos) {
-        at += 7;
-        DWORD oid = std::stoul(output.substr(at));
-        size_t name = output.find("\"name\":\"", at) + 8;
-        oids[output.substr(name, output.find('"', name) - name)] = oid;
-    }
-    return oids;
-}
-
 class ContactListTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -59,7 +38,7 @@ protected:
             LoadLibraryExW(BinPath(L"VesperaRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, resources);
         // The child that runs a test without a chooser keeps the parent's contacts.
-        oids = RunsWithoutChooser() ? ListedContacts() : ImportContacts();
+        oids = RunsWithoutChooser() ? ListedContacts() : ReplaceContacts(kContacts);
         ASSERT_EQ(3u, oids.size());
     }
     static void TearDownTestSuite() {
@@ -93,22 +72,8 @@ protected:
     ContactList& List() { return editor->contactList; }
     ContactStore* Store() { return &editor->contactStore; }
 
-    std::vector<std::wstring> Rows() {
-        std::vector<std::wstring> rows;
-        const int count = static_cast<int>(SendMessageW(control, LVM_GETITEMCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            WCHAR text[128] = L"";
-            LVITEMW item = {};
-            item.pszText = text;
-            item.cchTextMax = ARRAYSIZE(text);
-            SendMessageW(control, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-            rows.push_back(text);
-        }
-        return rows;
-    }
-    std::vector<DWORD> Contacts() {
-        return std::vector<DWORD>(profile.contacts.begin(), profile.contacts.end());
-    }
+    std::vector<std::wstring> Rows() { return RowTexts(control); }
+    std::vector<DWORD> Contacts() { return ::Contacts(profile); }
     void Give(std::vector<DWORD> contacts) {
         for (DWORD oid : contacts)
             ASSERT_EQ(S_OK, profile.AddContact(oid));

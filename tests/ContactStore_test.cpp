@@ -2,9 +2,9 @@
 // pimstore.dll that the prefix has registered; contacts come in through the phone.
 #include "app/LazyProc.h"
 #include "platform/ContactStore.h"
+#include "support/Phone.h"
 #include "support/Processes.h"
 #include <gtest/gtest.h>
-#include <fstream>
 #include <functional>
 #include <map>
 
@@ -22,41 +22,6 @@ const char kAddressBook[] = "BEGIN:VCARD\r\n"
                             "TEL:5550100\r\n"
                             "END:VCARD\r\n";
 
-std::wstring TempFile(const wchar_t* name, const std::string& bytes) {
-    wchar_t directory[MAX_PATH];
-    GetTempPathW(ARRAYSIZE(directory), directory);
-    std::wstring path = std::wstring(directory) + name;
-    std::ofstream(Narrow(path), std::ios::binary) << bytes;
-    return path;
-}
-
-ProcessResult Phone(const std::wstring& arguments) {
-    return RunProcess(L"\"" + BinPath(L"phone.exe") + L"\" " + arguments, 60000);
-}
-
-// OIDs by name, from the phone's list.
-std::map<std::string, DWORD> ListedOids() {
-    std::map<std::string, DWORD> oids;
-    std::string output = Phone(L"contacts list").output;
-    size_t at = 0;
-    while ((at = output.find("{\"oid\":", at)) != std::string::npos) {
-        at += 7;
-        DWORD oid = std::stoul(output.substr(at));
-        size_t name = output.find("\"name\":\"", at) + 8;
-        oids[output.substr(name, output.find('"', name) - name)] = oid;
-    }
-    return oids;
-}
-
-HRESULT ServerCanUnload() {
-    HMODULE server = GetModuleHandleW(L"pimstore.dll");
-    if (!server)
-        return S_OK; // not even loaded
-    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
-        reinterpret_cast<void*>(GetProcAddress(server, "DllCanUnloadNow")));
-    return canUnload ? canUnload() : E_FAIL;
-}
-
 std::wstring Text(BSTR text) {
     return text ? std::wstring(text, SysStringLen(text)) : L"<null>";
 }
@@ -69,7 +34,7 @@ protected:
         ProcessResult imported =
             Phone(L"contacts import \"" + TempFile(L"contactstore.vcf", kAddressBook) + L"\"");
         ASSERT_EQ(0u, imported.exitCode) << imported.output;
-        oids = ListedOids();
+        oids = ListedContacts();
         ASSERT_EQ(2u, oids.size());
     }
     static void TearDownTestSuite() {
@@ -135,15 +100,15 @@ TEST_F(ContactStoreTest, OpenTwiceKeepsOneSessionAndCloseReleasesEverything) {
         store.Close();
         EXPECT_FALSE(store.IsOpen());
         // The item is the caller's: it outlives the session until released.
-        EXPECT_EQ(S_FALSE, ServerCanUnload());
+        EXPECT_EQ(S_FALSE, ContactServerCanUnload());
         contact->Release();
-        EXPECT_EQ(S_OK, ServerCanUnload());
+        EXPECT_EQ(S_OK, ContactServerCanUnload());
         store.Close(); // closing a closed store does nothing
 
         ASSERT_EQ(S_OK, store.Open(nullptr));
-        EXPECT_EQ(S_FALSE, ServerCanUnload());
+        EXPECT_EQ(S_FALSE, ContactServerCanUnload());
     } // the destructor closes
-    EXPECT_EQ(S_OK, ServerCanUnload());
+    EXPECT_EQ(S_OK, ContactServerCanUnload());
 }
 
 TEST_F(ContactStoreTest, MethodsSitInTheSlotsThePlatformGivesThem) {
@@ -181,7 +146,7 @@ TEST_F(ContactStoreTest, MethodsSitInTheSlotsThePlatformGivesThem) {
     item->Release();
     EXPECT_EQ(S_OK, reinterpret_cast<LogoffSlot>(table[8])(application));
     application->Release();
-    EXPECT_EQ(S_OK, ServerCanUnload());
+    EXPECT_EQ(S_OK, ContactServerCanUnload());
 }
 
 // The contact chooser, driven as a user would: typed characters, keys, the soft keys.

@@ -8,10 +8,11 @@
 #include "resources/ResourceIds.h"
 #include "screening/CallNotification.h"
 #include "support/EditorDriver.h"
+#include "support/MainWindowFixture.h"
 #include "support/Phone.h"
 #include "support/PhoneState.h"
 #include "support/Processes.h"
-#include "support/ScratchRegistry.h"
+#include "support/StoredProfiles.h"
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <map>
@@ -26,17 +27,6 @@ const char kContacts[] =
     "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ada Byron\r\nTEL:5550301\r\nEND:VCARD\r\n"
     "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Charles Babbage\r\nTEL:5550302\r\nEND:VCARD\r\n"
     "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Grace Hopper\r\nTEL:5550303\r\nEND:VCARD\r\n";
-
-std::wstring SaveProfile(const wchar_t* name, ScreeningMode mode,
-                         std::vector<DWORD> contacts = {}) {
-    Profile profile;
-    EXPECT_EQ(S_OK, profile.SetName(name));
-    EXPECT_EQ(S_OK, profile.SetMode(mode));
-    for (DWORD oid : contacts)
-        EXPECT_EQ(S_OK, profile.AddContact(oid));
-    EXPECT_EQ(S_OK, profile.Save());
-    return profile.keyName;
-}
 
 // The stored profiles' key names.
 std::vector<std::wstring> StoredKeys() {
@@ -56,10 +46,6 @@ std::vector<std::wstring> StoredKeys() {
     return keys;
 }
 
-std::vector<DWORD> Contacts(const Profile& profile) {
-    return std::vector<DWORD>(profile.contacts.begin(), profile.contacts.end());
-}
-
 // The request as the broker keeps it, in one comparable line.
 std::wstring Describe(const StoredRequest& request) {
     if (!request.exists)
@@ -72,7 +58,7 @@ std::wstring StoredRequestText() {
     return Describe(ReadStoredRequest(kIncomingCallNotification));
 }
 
-class MainWindowEditorTest : public ScratchRegistry {
+class MainWindowEditorTest : public MainWindowFixture {
 protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
@@ -81,59 +67,10 @@ protected:
     }
     static void TearDownTestSuite() { CoUninitialize(); }
 
-    void SetUp() override {
-        ScratchRegistry::SetUp();
-        library =
-            LoadLibraryExW(BinPath(L"VesperaRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_TRUE(library);
-        SetResourceLibrary(library);
-        InitCommonControls();
-        LaunchedByNotification = false;
-        settings().sampleCreated = 1;
-        settings().SetActiveProfile(nullptr);
-        DeleteStoredRequest(kIncomingCallNotification);
-
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass = {};
-            windowClass.lpfnWndProc = MainWindow::ClassProcedure;
-            windowClass.hInstance = GetModuleHandleW(nullptr);
-            windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-            windowClass.lpszClassName = kMainWindowClass;
-            registered = RegisterClassW(&windowClass) != 0;
-        }
-        ASSERT_TRUE(registered);
-    }
-
-    void TearDown() override {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        Pump();
-        DeleteStoredRequest(kIncomingCallNotification);
-        SetResourceLibrary(nullptr);
-        if (library)
-            FreeLibrary(library);
-        ScratchRegistry::TearDown();
-    }
-
-    // Creates the main window as start-up does.
+    // The commands need the list.
     void Open() {
-        window = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_CAPTION, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                 GetModuleHandleW(nullptr), &TheMainWindow());
-        ASSERT_TRUE(window);
-        ShowWindow(window, SW_SHOW);
-        UpdateWindow(window);
-        list = GetDlgItem(window, kProfileListId);
+        MainWindowFixture::Open();
         ASSERT_TRUE(list);
-    }
-
-    void Pump() {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
     }
 
     // Sends the menu command and drives the editor it opens; true when one showed.
@@ -142,13 +79,6 @@ protected:
                                    std::move(steps));
     }
 
-    int RowOf(const std::wstring& name) {
-        LVFINDINFOW find = {};
-        find.flags = LVFI_STRING;
-        find.psz = name.c_str();
-        return static_cast<int>(SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1),
-                                             reinterpret_cast<LPARAM>(&find)));
-    }
     int RowCount() { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
     int SelectedIndex() { return TheMainWindow().profileList.GetSelectedIndex(); }
     std::wstring SelectedKey() {
@@ -156,18 +86,7 @@ protected:
         return profile ? profile->keyName : L"(none)";
     }
 
-    void Select(const std::wstring& name) {
-        TheMainWindow().profileList.SelectItem(RowOf(name));
-        ASSERT_NE(-1, RowOf(name));
-        ASSERT_EQ(RowOf(name), SelectedIndex());
-    }
-
-    static AppSettings& settings() { return TheMainWindow().settings; }
-
     static std::map<std::string, DWORD> oids;
-    HMODULE library = nullptr;
-    HWND window = nullptr;
-    HWND list = nullptr;
 };
 
 std::map<std::string, DWORD> MainWindowEditorTest::oids;

@@ -7,7 +7,8 @@
 #include "screening/CallNotification.h"
 #include "support/PhoneState.h"
 #include "support/Processes.h"
-#include "support/ScratchRegistry.h"
+#include "support/MainWindowFixture.h"
+#include "support/StoredProfiles.h"
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -64,91 +65,8 @@ std::wstring Text(UINT id) {
     return ResourceText(id).Get();
 }
 
-std::wstring SaveProfile(const wchar_t* name, ScreeningMode mode) {
-    Profile profile;
-    EXPECT_EQ(S_OK, profile.SetName(name));
-    EXPECT_EQ(S_OK, profile.SetMode(mode));
-    EXPECT_EQ(S_OK, profile.Save());
-    return profile.keyName;
-}
-
-class MainWindowTest : public ScratchRegistry {
+class MainWindowTest : public MainWindowFixture {
 protected:
-    void SetUp() override {
-        ScratchRegistry::SetUp();
-        library =
-            LoadLibraryExW(BinPath(L"VesperaRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_TRUE(library);
-        SetResourceLibrary(library);
-        InitCommonControls();
-        LaunchedByNotification = false;
-        settings().sampleCreated = 1;
-        settings().SetActiveProfile(nullptr);
-        DeleteStoredRequest(kIncomingCallNotification);
-
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW windowClass = {};
-            windowClass.style = CS_HREDRAW | CS_VREDRAW;
-            windowClass.lpfnWndProc = MainWindow::ClassProcedure;
-            windowClass.hInstance = GetModuleHandleW(nullptr);
-            windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-            windowClass.lpszClassName = kMainWindowClass;
-            registered = RegisterClassW(&windowClass) != 0;
-        }
-        ASSERT_TRUE(registered);
-    }
-
-    void TearDown() override {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        Pump();
-        DeleteStoredRequest(kIncomingCallNotification);
-        SetResourceLibrary(nullptr);
-        if (library)
-            FreeLibrary(library);
-        ScratchRegistry::TearDown();
-    }
-
-    // Creates the main window as start-up does.
-    void Open() {
-        window = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_CAPTION, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                 GetModuleHandleW(nullptr), &TheMainWindow());
-        ASSERT_TRUE(window);
-        ShowWindow(window, SW_SHOW);
-        UpdateWindow(window);
-        list = GetDlgItem(window, kProfileListId);
-    }
-
-    // Runs what is queued; returns the exit code of a quit message, or -1.
-    int Pump() {
-        int quit = -1;
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                quit = static_cast<int>(message.wParam);
-                continue;
-            }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        return quit;
-    }
-
-    int RowOf(const std::wstring& name) {
-        LVFINDINFOW find = {};
-        find.flags = LVFI_STRING;
-        find.psz = name.c_str();
-        return static_cast<int>(SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1),
-                                             reinterpret_cast<LPARAM>(&find)));
-    }
-
-    void Select(const std::wstring& name) {
-        TheMainWindow().profileList.SelectItem(RowOf(name));
-        ASSERT_EQ(RowOf(name), TheMainWindow().profileList.GetSelectedIndex());
-    }
-
     void PressActionKey() {
         SetFocus(list);
         SendMessageW(list, WM_KEYDOWN, VK_RETURN, 1);
@@ -163,12 +81,6 @@ protected:
             return L"(none)";
         return text;
     }
-
-    static AppSettings& settings() { return TheMainWindow().settings; }
-
-    HMODULE library = nullptr;
-    HWND window = nullptr;
-    HWND list = nullptr;
 };
 
 bool Grayed(HMENU menu, UINT command) {

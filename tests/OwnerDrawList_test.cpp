@@ -2,6 +2,7 @@
 // empty-list text, taps and the action key, scaling at several resolutions, and no
 // leaked drawing objects.
 #include "support/GuiObjects.h"
+#include "support/ListView.h"
 #include "support/Processes.h"
 #include "ui/OwnerDrawList.h"
 #include "support/PhoneState.h"
@@ -35,61 +36,10 @@ public:
     int activeRow = -1;
 };
 
-// A top-level window that lays the list out over its client area and forwards the
-// list's messages, as the main window does.
-class Host {
+// The hosting window of these tests, sized as the phone's screen unless told.
+class Host : public ListHost {
 public:
-    explicit Host(int width = 240, int height = 320) {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = Procedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"OwnerDrawListHost";
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        RegisterClassW(&windowClass);
-        window = CreateWindowExW(0, windowClass.lpszClassName, L"host", WS_POPUP | WS_VISIBLE, 0, 0,
-                                 width, height, nullptr, nullptr, windowClass.hInstance, this);
-    }
-    ~Host() {
-        if (window)
-            DestroyWindow(window);
-    }
-    Host(const Host&) = delete;
-    Host& operator=(const Host&) = delete;
-
-    HWND window = nullptr;
-    OwnerDrawList* list = nullptr;
-    int measureCount = 0;
-
-private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE)
-            SetWindowLongPtrW(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(
-                                  reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* host = reinterpret_cast<Host*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (host && host->list) {
-            switch (message) {
-            case WM_SIZE: {
-                HWND control = GetDlgItem(window, kListId);
-                RECT client = {};
-                GetClientRect(window, &client);
-                if (control)
-                    MoveWindow(control, 0, 0, client.right, client.bottom, TRUE);
-                return 0;
-            }
-            case WM_MEASUREITEM:
-                ++host->measureCount;
-                host->list->MeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-                return TRUE;
-            case WM_DRAWITEM:
-                host->list->DrawItem(reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
-                return TRUE;
-            case WM_NOTIFY:
-                return host->list->OnNotify(reinterpret_cast<NMHDR*>(lParam));
-            }
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
+    explicit Host(int width = 240, int height = 320) : ListHost(kListId, width, height) {}
 };
 
 void Pump() {

@@ -1,5 +1,6 @@
 // The emulated phone as programs meet it: phone.exe rings, the broker's stored requests
 // start programs or message their windows, End refuses the call, the state is cleared.
+#include "support/Phone.h"
 #include "support/Processes.h"
 #include <gtest/gtest.h>
 #include <regext.h>
@@ -51,10 +52,6 @@ std::string ReportLine(const std::string& output) {
         start = end + 1;
     }
     return last;
-}
-
-ProcessResult Phone(const std::wstring& arguments) {
-    return RunProcess(L"\"" + BinPath(L"phone.exe") + L"\" " + arguments, 60000);
 }
 
 std::wstring ProbeCommand(const std::wstring& tag, const std::wstring& options = L"") {

@@ -11,6 +11,7 @@
 #include "support/Phone.h"
 #include "support/Processes.h"
 #include "support/ScratchRegistry.h"
+#include "support/StoredProfiles.h"
 #include "ui/ProfileEditor.h"
 #include <commctrl.h>
 #include "support/PhoneState.h"
@@ -36,12 +37,6 @@ const char kContacts[] = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ada Byron\r\nTEL:5550
 // An OID the phone never gave out: a contact deleted since it was added to a profile.
 const DWORD kGoneOid = 0x7FFFFF01;
 const WCHAR kProfilesPath[] = L"Software\\Quorvane\\Vespera\\Profiles\\";
-
-// ---- The phone's side: kind of device and contacts ----
-
-std::vector<DWORD> Contacts(const Profile& profile) {
-    return std::vector<DWORD>(profile.contacts.begin(), profile.contacts.end());
-}
 
 // ---- The fixture: a scratch registry, the resource library, one kind of phone ----
 

@@ -4,8 +4,10 @@
 #include "app/Process.h"
 #include "platform/Resources.h"
 #include "support/GuiObjects.h"
+#include "support/ListView.h"
 #include "support/Processes.h"
 #include "support/ScratchRegistry.h"
+#include "support/StoredProfiles.h"
 #include "ui/ProfileList.h"
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -16,82 +18,14 @@ namespace {
 
 const WCHAR kProfilesPath[] = L"Software\\Quorvane\\Vespera\\Profiles";
 
-// A window that lays the list out and forwards its messages, as the main window does.
-class Host {
+// The window that hosts the list, as the main window does.
+class Host : public ListHost {
 public:
-    Host() {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = Procedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"ProfileListHost";
-        RegisterClassW(&windowClass);
-        window = CreateWindowExW(0, windowClass.lpszClassName, L"host", WS_POPUP | WS_VISIBLE, 0, 0,
-                                 240, 320, nullptr, nullptr, windowClass.hInstance, this);
-    }
-    ~Host() {
-        if (window)
-            DestroyWindow(window);
-    }
-    Host(const Host&) = delete;
-    Host& operator=(const Host&) = delete;
-
-    HWND window = nullptr;
-    ProfileList* list = nullptr;
-
-private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE)
-            SetWindowLongPtrW(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(
-                                  reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* host = reinterpret_cast<Host*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (host && host->list) {
-            switch (message) {
-            case WM_SIZE: {
-                RECT client = {};
-                GetClientRect(window, &client);
-                if (HWND control = GetDlgItem(window, kProfileListId))
-                    MoveWindow(control, 0, 0, client.right, client.bottom, TRUE);
-                return 0;
-            }
-            case WM_MEASUREITEM:
-                host->list->MeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-                return TRUE;
-            case WM_DRAWITEM:
-                host->list->DrawItem(reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
-                return TRUE;
-            case WM_NOTIFY:
-                return host->list->OnNotify(reinterpret_cast<NMHDR*>(lParam));
-            }
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
+    Host() : ListHost(kProfileListId) {}
 };
 
 std::wstring Text(UINT id) {
     return ResourceText(id).Get();
-}
-
-std::wstring SaveProfile(const wchar_t* name, ScreeningMode mode) {
-    Profile profile;
-    EXPECT_EQ(S_OK, profile.SetName(name));
-    EXPECT_EQ(S_OK, profile.SetMode(mode));
-    EXPECT_EQ(S_OK, profile.Save());
-    return profile.keyName;
-}
-
-std::vector<std::wstring> RowTexts(HWND list) {
-    std::vector<std::wstring> rows;
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        WCHAR text[128] = L"";
-        LVITEMW item = {};
-        item.pszText = text;
-        item.cchTextMax = ARRAYSIZE(text);
-        SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-        rows.push_back(text);
-    }
-    return rows;
 }
 
 int RowOf(HWND list, const std::wstring& text) {

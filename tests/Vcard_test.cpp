@@ -1,8 +1,8 @@
 // Importing address books into the phone: phone.exe contacts import/list/clear on real
 // files, read back as the phone lists them.
+#include "support/Phone.h"
 #include "support/Processes.h"
 #include <gtest/gtest.h>
-#include <fstream>
 #include <vector>
 
 namespace {
@@ -13,18 +13,6 @@ struct Listed {
     std::string categories;
     std::string numbers; // the JSON array as printed
 };
-
-ProcessResult Phone(const std::wstring& arguments) {
-    return RunProcess(L"\"" + BinPath(L"phone.exe") + L"\" " + arguments, 60000);
-}
-
-std::wstring TempFile(const wchar_t* name, const std::string& bytes) {
-    wchar_t directory[MAX_PATH];
-    GetTempPathW(ARRAYSIZE(directory), directory);
-    std::wstring path = std::wstring(directory) + name;
-    std::ofstream(Narrow(path), std::ios::binary) << bytes;
-    return path;
-}
 
 ProcessResult ImportText(const char* vcard) {
     return Phone(L"contacts import \"" + TempFile(L"vcard_test.vcf", vcard) + L"\"");

@@ -1,12 +1,12 @@
 #include "support/EditorDriver.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
-#include "support/Phone.h"
+#include "support/ImportPatch.h"
+#include "support/ListView.h"
 #include "support/Processes.h"
 #include "ui/ProfileEditor.h"
 #include <aygshell.h>
 #include <commctrl.h>
-#include <cstdlib>
 
 namespace {
 
@@ -226,19 +226,7 @@ void Command(HWND dialog, UINT id) {
 }
 
 std::vector<std::wstring> Rows(HWND dialog) {
-    HWND list = GetDlgItem(dialog, IDC_CONTACTS);
-    std::vector<std::wstring> rows;
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        WCHAR text[128] = L"";
-        LVITEMW item = {};
-        item.iSubItem = 0;
-        item.pszText = text;
-        item.cchTextMax = ARRAYSIZE(text);
-        SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-        rows.push_back(text);
-    }
-    return rows;
+    return RowTexts(GetDlgItem(dialog, IDC_CONTACTS));
 }
 
 int SelectedRow(HWND dialog) {
@@ -319,40 +307,6 @@ FARPROC WINAPI GetProcAddressWithoutChooser(HMODULE module, LPCSTR name) {
     return realGetProcAddress(module, name);
 }
 
-// The import slot of a function in this program, found by its name.
-void** ImportSlot(const char* function) {
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-    auto dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    IMAGE_DATA_DIRECTORY imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!imports.VirtualAddress)
-        return nullptr;
-    for (auto library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         library->Name; ++library) {
-        if (!library->OriginalFirstThunk)
-            continue;
-        auto names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
-        auto slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
-                return reinterpret_cast<void**>(&slots->u1.Function);
-        }
-    }
-    return nullptr;
-}
-
-void* Patch(void** slot, void* replacement) {
-    DWORD protection = 0;
-    VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
-    void* previous = *slot;
-    *slot = replacement;
-    VirtualProtect(slot, sizeof(*slot), protection, &protection);
-    return previous;
-}
-
 } // namespace
 
 ScopedMissingChooser::ScopedMissingChooser(Kind kind) {
@@ -379,18 +333,4 @@ ScopedMissingChooser::~ScopedMissingChooser() {
     Patch(slot, previous);
     realLoadLibrary = nullptr;
     realGetProcAddress = nullptr;
-}
-
-std::map<std::string, DWORD> ListedContacts() {
-    std::map<std::string, DWORD> oids;
-    std::string output;
-    RunPhone(L"contacts list", &output);
-    size_t at = 0;
-    while ((at = output.find("{\"oid\":", at)) != std::string::npos) {
-        at += 7;
-        DWORD oid = std::strtoul(output.c_str() + at, nullptr, 10);
-        size_t name = output.find("\"name\":\"", at) + 8;
-        oids[output.substr(name, output.find('"', name) - name)] = oid;
-    }
-    return oids;
 }

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -97,6 +96,3 @@ private:
     void** slot = nullptr;
     void* previous = nullptr;
 };
-
-// The phone's contacts as they are, OIDs by display name.
-std::map<std::string, DWORD> ListedContacts();

@@ -26,8 +26,12 @@ bool Field(const std::string& line, const char* key, std::string* value, bool* i
 
 } // namespace
 
+ProcessResult Phone(const std::wstring& arguments) {
+    return RunProcess(L"\"" + BinPath(L"phone.exe") + L"\" " + arguments, 60000);
+}
+
 unsigned long RunPhone(const std::wstring& arguments, std::string* output) {
-    ProcessResult result = RunProcess(L"\"" + BinPath(L"phone.exe") + L"\" " + arguments, 60000);
+    ProcessResult result = Phone(arguments);
     if (output)
         *output = result.output;
     return result.finished ? result.exitCode : 0xFFFFFFFF;
@@ -59,15 +63,23 @@ CallReport Ring(const std::wstring& arguments) {
 #include <fstream>
 #include <snapi.h>
 
-std::map<std::string, DWORD> ReplaceContacts(const std::string& vcards) {
+std::wstring TempFile(const wchar_t* name, const std::string& bytes) {
     wchar_t directory[MAX_PATH];
     GetTempPathW(ARRAYSIZE(directory), directory);
-    std::wstring path = std::wstring(directory) + L"vespera-contacts.vcf";
-    std::ofstream(Narrow(path), std::ios::binary) << vcards;
+    std::wstring path = std::wstring(directory) + name;
+    std::ofstream(Narrow(path), std::ios::binary) << bytes;
+    return path;
+}
+
+std::map<std::string, DWORD> ReplaceContacts(const std::string& vcards) {
+    const std::wstring path = TempFile(L"vespera-contacts.vcf", vcards);
     RunPhone(L"contacts clear");
     RunPhone(L"contacts import \"" + path + L"\"");
     DeleteFileW(path.c_str());
+    return ListedContacts();
+}
 
+std::map<std::string, DWORD> ListedContacts() {
     std::map<std::string, DWORD> oids;
     std::string output;
     RunPhone(L"contacts list", &output);

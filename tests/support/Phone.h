@@ -1,5 +1,6 @@
 // The emulated phone as tests use it: rings through phone.exe and reads its report.
 #pragma once
+#include "support/Processes.h"
 #include <string>
 
 struct CallReport {
@@ -16,12 +17,18 @@ struct CallReport {
 CallReport Ring(const std::wstring& arguments);
 // Runs phone.exe with any arguments; returns its exit code, output in *output.
 unsigned long RunPhone(const std::wstring& arguments, std::string* output = nullptr);
+// Runs phone.exe with any arguments, e.g. L"contacts clear"; how it ended.
+ProcessResult Phone(const std::wstring& arguments);
+// A file of that name in the temporary folder holding the bytes; its full path.
+std::wstring TempFile(const wchar_t* name, const std::string& bytes);
 
 #include <windows.h>
 #include <map>
 
 // Replaces the phone's address book with the vCard text; OIDs by display name.
 std::map<std::string, DWORD> ReplaceContacts(const std::string& vcards);
+// The phone's contacts as they are, OIDs by display name.
+std::map<std::string, DWORD> ListedContacts();
 // S_OK when the contact database's server holds no object (or is not loaded).
 HRESULT ContactServerCanUnload();
 // Writes the caller of a ringing call into the phone state; null number: withheld,
