@@ -26,8 +26,12 @@ int ScreenDpiY() {
     return dpi;
 }
 
-// The width of the separator under each row.
-const int kLineWidth = ScaleY(1);
+// The width of the separator under each row, worked out on first use: computed while
+// the program starts, it would connect every run to the display, the block-all run too.
+int LineWidth() {
+    static const int width = ScaleY(1);
+    return width;
+}
 
 // The phone's headers fold a flag into the colour indexes (COLOR_WINDOW is
 // 0x40000005 there); desktop Windows takes the bare index and answers 0 for the
@@ -190,7 +194,7 @@ HRESULT OwnerDrawList::CreateGdiResources() {
     if (!detailFont)
         return E_FAIL;
 
-    linePen = CreatePen(PS_SOLID, kLineWidth, SystemColour(COLOR_BTNFACE));
+    linePen = CreatePen(PS_SOLID, LineWidth(), SystemColour(COLOR_BTNFACE));
     if (!linePen)
         return E_FAIL;
 
@@ -345,7 +349,7 @@ HRESULT OwnerDrawList::MeasureItem(MEASUREITEMSTRUCT* measure) {
     }
     measure->itemHeight =
         static_cast<UINT>(spacing + title.tmHeight + title.tmExternalLeading + detail.tmHeight +
-                          detail.tmExternalLeading + kLineWidth);
+                          detail.tmExternalLeading + LineWidth());
     return S_OK;
 }
 
@@ -385,7 +389,7 @@ HRESULT OwnerDrawList::DrawTwoLineItem(const DRAWITEMSTRUCT* draw, LPCWSTR title
     COLORREF previousText = SetTextColor(dc, text);
     int previousMode = SetBkMode(dc, TRANSPARENT);
 
-    bounds.bottom -= kLineWidth;
+    bounds.bottom -= LineWidth();
     HBRUSH brush = CreateSolidBrush(background);
     if (brush)
         FillRect(dc, &bounds, brush);
@@ -407,7 +411,7 @@ HRESULT OwnerDrawList::DrawTwoLineItem(const DRAWITEMSTRUCT* draw, LPCWSTR title
                    nullptr, DI_NORMAL);
     {
         ScopedSelect select(dc, linePen);
-        const int y = draw->rcItem.bottom - kLineWidth;
+        const int y = draw->rcItem.bottom - LineWidth();
         MoveToEx(dc, 0, y, nullptr);
         LineTo(dc, bounds.right, y);
     }
