@@ -134,7 +134,6 @@ HRESULT MainWindow::OnCreate() {
     return profileList.Fill(nullptr);
 }
 
-
 void MainWindow::OnDestroy() {
     settings.Save();
     if (menuBar) {
@@ -224,15 +223,21 @@ HRESULT MainWindow::NewProfile() {
     return profileList.Fill(profile.keyName);
 }
 
-HRESULT MainWindow::EditProfile() {
+HRESULT MainWindow::SelectedStoredProfile(Profile** profile,
+                                          WCHAR (&keyName)[kProfileKeyNameChars]) {
     if (profileList.IsOffSelected())
         return E_FAIL;
-    Profile* profile = profileList.SelectedProfile();
-    if (!profile)
+    *profile = profileList.SelectedProfile();
+    if (!*profile)
         return E_INVALIDARG;
-    // Fill destroys the list's records before it looks for the key name.
+    // Fill destroys the list's records before it looks for the key name: keep a copy.
+    return StringCchCopyW(keyName, kProfileKeyNameChars, (*profile)->keyName);
+}
+
+HRESULT MainWindow::EditProfile() {
+    Profile* profile = nullptr;
     WCHAR keyName[kProfileKeyNameChars];
-    HRESULT hr = StringCchCopyW(keyName, ARRAYSIZE(keyName), profile->keyName);
+    HRESULT hr = SelectedStoredProfile(&profile, keyName);
     if (FAILED(hr))
         return hr;
     const bool active = SameKeyName(keyName, settings.activeProfile);
@@ -249,13 +254,9 @@ HRESULT MainWindow::EditProfile() {
 }
 
 HRESULT MainWindow::DeleteProfile() {
-    if (profileList.IsOffSelected())
-        return E_FAIL;
-    Profile* profile = profileList.SelectedProfile();
-    if (!profile)
-        return E_INVALIDARG;
+    Profile* profile = nullptr;
     WCHAR keyName[kProfileKeyNameChars];
-    HRESULT hr = StringCchCopyW(keyName, ARRAYSIZE(keyName), profile->keyName);
+    HRESULT hr = SelectedStoredProfile(&profile, keyName);
     if (FAILED(hr))
         return hr;
     hr = profile->Delete();

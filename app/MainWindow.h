@@ -50,6 +50,8 @@ public:
     HWND menuBar = nullptr;
 
 private:
+    // The selected profile, unless it is the Off entry, and a copy of its key name.
+    HRESULT SelectedStoredProfile(Profile** profile, WCHAR (&keyName)[kProfileKeyNameChars]);
     HRESULT OnCreate();
     void OnDestroy();
     void OnSize();
