@@ -88,8 +88,16 @@ TEST_P(RuleEditorTest, PhoneKeysMoveBetweenFieldsAndWithinThem) {
                                  },
                                  [&](HWND) {
                                      EXPECT_EQ(IDC_RULE_START, FocusedControl());
-                                     PressKey(VK_DOWN);
+                                     // Right picks the hour, then the minutes; digits
+                                     // set them.
+                                     PressKey(VK_RIGHT);
+                                     for (wchar_t c : {L'0', L'6'})
+                                         PostMessageW(GetFocus(), WM_CHAR, c, 1);
+                                     PressKey(VK_RIGHT);
+                                     for (wchar_t c : {L'4', L'5'})
+                                         PostMessageW(GetFocus(), WM_CHAR, c, 1);
                                  },
+                                 [&](HWND) { PressKey(VK_DOWN); },
                                  [&](HWND) {
                                      EXPECT_EQ(IDC_RULE_END, FocusedControl());
                                      PressKey(VK_DOWN);
@@ -130,7 +138,7 @@ TEST_P(RuleEditorTest, PhoneKeysMoveBetweenFieldsAndWithinThem) {
                                  }}));
     EXPECT_STREQ(profiles[2]->keyName, rule.profile);
     EXPECT_EQ(kScheduleAllDays & ~kMonday, rule.days);
-    EXPECT_EQ(22 * 60, rule.start);
+    EXPECT_EQ(6 * 60 + 45, rule.start);
     EXPECT_EQ(7 * 60, rule.end);
 }
 
