@@ -6,6 +6,7 @@
 #include "platform/SoftKeyBar.h"
 #include "screening/ScreenIncomingCall.h"
 #include "ui/ProfileEditor.h"
+#include "ui/ScheduleList.h"
 #include <aygshell.h>
 #include <strsafe.h>
 
@@ -175,6 +176,9 @@ void MainWindow::OnCommand(UINT command) {
         break;
     case kCommandCheckForUpdate:
         CheckForUpdate();
+        break;
+    case kCommandSchedule:
+        ScheduleList::Run(hwnd, settings);
         break;
     default:
         break;

@@ -23,6 +23,7 @@ enum MainWindowCommand : UINT {
     kCommandSupportMail = 506,
     kCommandRecommendationMail = 507,
     kCommandCheckForUpdate = 508,
+    kCommandSchedule = 530,
 };
 
 class MainWindow : public WindowObject {
