@@ -97,7 +97,7 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_INCOMINGCALL:
-        ScreenIncomingCall();
+        ScreenIncomingCall(settings.activeProfile, hwnd);
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         return 0;
     default:
