@@ -1,5 +1,6 @@
 #include "screening/ScreenIncomingCall.h"
 #include "screening/CallNotification.h"
+#include "screening/CallRecording.h"
 #include "screening/CallerState.h"
 #include "screening/ContactCategories.h"
 #include "screening/Decision.h"
@@ -25,6 +26,8 @@ HRESULT ScreenIncomingCall(LPCWSTR activeProfile, HWND owner) {
 
     Verdict verdict = Decide(inputs);
     RejectCall(&verdict);
+    // After the key: the history never delays the refusal.
+    RecordCall(inputs, verdict);
     return verdict.result;
 }
 
@@ -39,4 +42,12 @@ void ScreenBlockAllCall() {
     GetLocalTime(&inputs.now);
     Verdict verdict = Decide(inputs);
     RejectCall(&verdict);
+
+    // The record names the profile that asked for this, when it can be read.
+    WCHAR activeProfile[kKeyNameChars];
+    Profile stored;
+    if (SUCCEEDED(ReadActiveProfileKeyName(activeProfile)) && activeProfile[0] &&
+        SUCCEEDED(stored.Load(activeProfile)) && stored.name)
+        blockAll.SetName(stored.name);
+    RecordCall(inputs, verdict);
 }
