@@ -4,6 +4,7 @@
 #include "app/WindowObject.h"
 #include "store/AppSettings.h"
 #include "ui/ProfileList.h"
+#include "ui/UnreadCount.h"
 
 extern const WCHAR kMainWindowClass[]; // "VesperaClass"
 extern const WCHAR kMainWindowTitle[]; // "Vespera"
@@ -23,6 +24,7 @@ enum MainWindowCommand : UINT {
     kCommandSupportMail = 506,
     kCommandRecommendationMail = 507,
     kCommandCheckForUpdate = 508,
+    kCommandCallHistory = 510,
 };
 
 class MainWindow : public WindowObject {
@@ -48,6 +50,7 @@ public:
     AppSettings settings;
     ProfileList profileList;
     HWND menuBar = nullptr;
+    UnreadCount unreadCount; // above the list
 
 private:
     // The selected profile, unless it is the Off entry, and a copy of its key name.
