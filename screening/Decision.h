@@ -41,7 +41,10 @@ struct CallInputs {
     HRESULT profileResult = S_OK;
     Caller caller;
     CategoryLookup* categories = nullptr; // borrowed; null counts as a failing store
-    SYSTEMTIME now = {};                  // local time of the call
+    // Local time of the call: the record's time, and the point a question about earlier
+    // calls ("was this number refused within N minutes?", answered from the call
+    // history by a lookup beside the categories) would measure back from.
+    SYSTEMTIME now = {};
 };
 
 struct Verdict {

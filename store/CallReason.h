@@ -1,5 +1,6 @@
 // Why a screened call was refused or let through: one word each, as the call history
-// stores it.
+// stores it. A new reason goes at the end, with its word and its text in words (resource
+// string 260 + the reason's value).
 #pragma once
 #include <windows.h>
 
