@@ -5,6 +5,7 @@
 #include "screening/CallNotification.h"
 #include "platform/SoftKeyBar.h"
 #include "screening/ScreenIncomingCall.h"
+#include "ui/HistoryWindow.h"
 #include "ui/ProfileEditor.h"
 #include "ui/ScheduleList.h"
 #include <aygshell.h>
@@ -22,6 +23,7 @@ const UINT kActivatedNotice = 192;
 const UINT kSupportMailSubject = 220;
 const UINT kRecommendationSubject = 221;
 const UINT kRecommendationBody = 222;
+const UINT kUnreadCountId = 676;
 
 } // namespace
 
@@ -97,8 +99,14 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_INITMENUPOPUP:
         OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
         return 0;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == unreadCount.hwnd)
+            return reinterpret_cast<LRESULT>(
+                unreadCount.OnControlColour(reinterpret_cast<HDC>(wParam)));
+        handled = notHandled;
+        return 0;
     case WM_INCOMINGCALL:
-        ScreenIncomingCall();
+        ScreenIncomingCall(settings.activeProfile, hwnd);
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         return 0;
     default:
@@ -132,6 +140,11 @@ HRESULT MainWindow::OnCreate() {
     hr = profileList.LoadResources();
     if (FAILED(hr))
         return hr;
+    hr = unreadCount.Create(hwnd, kUnreadCountId, profileList.titleFont);
+    if (FAILED(hr))
+        return hr;
+    unreadCount.Refresh();
+    OnSize();
     return profileList.Fill(nullptr);
 }
 
@@ -150,7 +163,11 @@ void MainWindow::OnSize() {
         return;
     RECT client = {};
     GetClientRect(hwnd, &client);
-    MoveWindow(list, 0, 0, client.right, client.bottom, TRUE);
+    // The count of unseen refusals, when there are any, sits above the list.
+    const int top = unreadCount.Height();
+    if (top > 0)
+        MoveWindow(unreadCount.hwnd, ScaleX(5), 0, client.right - 2 * ScaleX(5), top, TRUE);
+    MoveWindow(list, 0, top, client.right, client.bottom - top, TRUE);
 }
 
 void MainWindow::OnCommand(UINT command) {
@@ -179,6 +196,12 @@ void MainWindow::OnCommand(UINT command) {
         break;
     case kCommandSchedule:
         ScheduleList::Run(hwnd, settings);
+        break;
+    case kCommandCallHistory:
+        // Opening the history marks its refusals as seen.
+        HistoryWindow::Run(hwnd);
+        unreadCount.Refresh();
+        OnSize();
         break;
     default:
         break;

@@ -111,3 +111,19 @@
 #define IDS_RULE_UNNAMED_PROFILE 356
 #define IDS_RULE_NO_PROFILES 357
 #define IDS_RULE_NO_DAYS 358
+// The call history: its view, its menu, the row icons and the unread count above the
+// main window's list.
+#define IDR_HISTORY_MENU 403
+#define IDD_CALL_HISTORY 561
+#define IDI_CALL_REFUSED 128
+#define IDI_CALL_ALLOWED 129
+#define IDC_HISTORY_LIST 675
+#define IDC_UNREAD_COUNT 676
+#define IDM_CALL_HISTORY 510
+#define IDM_CLEAR_HISTORY 511
+#define IDS_NO_CALLS 250
+#define IDS_WITHHELD 251
+#define IDS_ASK_CLEAR_HISTORY 252
+#define IDS_ONE_CALL_REFUSED 253
+#define IDS_CALLS_REFUSED 254 // a format with one %u
+#define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 13

@@ -3,6 +3,7 @@
 #include "platform/Broker.h"
 #include "platform/Cursor.h"
 #include "platform/Keys.h"
+#include "screening/Decision.h"
 #include <snapi.h>
 #include <strsafe.h>
 
@@ -14,14 +15,34 @@ const UINT kCommandChars = MAX_PATH;
 const UINT kWindowTextChars = 80;
 } // namespace
 
-void RejectCall() {
+namespace {
+
+// True when End was pressed and released.
+bool PressEndUnlessTalking() {
     DWORD status = 0;
     HRESULT hr = BrokerGetDword(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE, &status);
     // Never end a call that is being talked on; an unreadable status is no such call.
     if (SUCCEEDED(hr) && (status & SN_PHONECALLTALKING_BITMASK))
-        return;
+        return false;
     SendPhoneKey(VK_F4, PHONE_KEYEVENTF_SILENT);
     SendPhoneKey(VK_F4, PHONE_KEYEVENTF_KEYUP | PHONE_KEYEVENTF_SILENT);
+    return true;
+}
+
+} // namespace
+
+void RejectCall() {
+    PressEndUnlessTalking();
+}
+
+void RejectCall(Verdict* verdict) {
+    if (!verdict || !verdict->refuse)
+        return;
+    // A call taken since the caller was read is not ended either.
+    if (!PressEndUnlessTalking()) {
+        verdict->refuse = false;
+        verdict->reason = CallReason::Talking;
+    }
 }
 
 HRESULT SetCallNotification(int mode) {

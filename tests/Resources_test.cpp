@@ -261,7 +261,7 @@ TEST_F(Menus, MainMenuHasTwoPopupsWithTheProfileAndProgramCommands) {
     }
     const std::set<UINT> expected = {IDM_EXIT,           IDM_NEW_PROFILE,  IDM_EDIT_PROFILE,
                                      IDM_DELETE_PROFILE, IDM_SUPPORT_MAIL, IDM_RECOMMEND,
-                                     IDM_CHECK_UPDATE,   IDM_SCHEDULE};
+                                     IDM_CHECK_UPDATE,   IDM_SCHEDULE,     IDM_CALL_HISTORY};
     EXPECT_EQ(expected, seen);
     // The profile commands share the left popup, which is greyed by the selection.
     std::vector<UINT> left = Commands(GetSubMenu(menu, 0));
