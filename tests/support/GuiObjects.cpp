@@ -1,4 +1,5 @@
 #include "support/GuiObjects.h"
+#include "support/Processes.h"
 #include <algorithm>
 #include <vector>
 
@@ -36,4 +37,31 @@ GuiObjectCount CountGuiObjects() {
     count.liveGdi = LiveHandles(true);
     count.liveUser = LiveHandles(false);
     return count;
+}
+
+::testing::AssertionResult RendersTahomaBold(HFONT font) {
+    LOGFONTW regular = {};
+    if (!font || !GetObjectW(font, sizeof(regular), &regular))
+        return ::testing::AssertionFailure() << "no font";
+    regular.lfWeight = FW_NORMAL;
+    HFONT thin = CreateFontIndirectW(&regular);
+    HDC dc = CreateCompatibleDC(nullptr);
+    WCHAR face[LF_FACESIZE] = L"";
+    TEXTMETRICW metrics = {};
+    SIZE bold = {}, normal = {};
+    const WCHAR sample[] = L"Block unknown callers";
+    HGDIOBJ previous = SelectObject(dc, font);
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    GetTextMetricsW(dc, &metrics);
+    GetTextExtentPoint32W(dc, sample, ARRAYSIZE(sample) - 1, &bold);
+    SelectObject(dc, thin);
+    GetTextExtentPoint32W(dc, sample, ARRAYSIZE(sample) - 1, &normal);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(thin);
+    if (wcscmp(face, L"Tahoma") != 0 || metrics.tmWeight != FW_BOLD || bold.cx <= normal.cx)
+        return ::testing::AssertionFailure()
+               << "face " << Narrow(face) << ", weight " << metrics.tmWeight << ", width "
+               << bold.cx << " against " << normal.cx << " regular";
+    return ::testing::AssertionSuccess();
 }

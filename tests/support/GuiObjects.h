@@ -20,3 +20,9 @@ GuiObjectCount CountGuiObjects();
 // ascending order, so after taking handles until a long run of new ones appears,
 // every slot below the highest is ours or held by a live object.
 long LiveHandles(bool gdi);
+
+#include <gtest/gtest.h>
+
+// The font draws with Tahoma's bold cut: the face the screen's context picks is
+// "Tahoma", it reports weight 700, and a word set in it is wider than in the regular cut.
+::testing::AssertionResult RendersTahomaBold(HFONT font);
