@@ -229,6 +229,16 @@ LRESULT CALLBACK OwnerDrawList::ListProcedure(HWND window, UINT message, WPARAM 
         if (SUCCEEDED(list->DrawEmptyText(reinterpret_cast<HDC>(wParam))))
             return 1;
         break;
+    case WM_GETDLGCODE: {
+        // Action activates a row: in a dialog it must reach the list, not end the
+        // dialog as its default command.
+        const auto* key = reinterpret_cast<const MSG*>(lParam);
+        LRESULT code = CallWindowProcW(controlProc, window, message, wParam, lParam);
+        if (key && (key->message == WM_KEYDOWN || key->message == WM_CHAR) &&
+            key->wParam == VK_RETURN)
+            code |= DLGC_WANTMESSAGE;
+        return code;
+    }
     case WM_NCDESTROY:
         // The image list belongs to this object, not to the control, which would
         // otherwise destroy it on its way out.
