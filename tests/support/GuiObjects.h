@@ -23,6 +23,6 @@ long LiveHandles(bool gdi);
 
 #include <gtest/gtest.h>
 
-// The font draws with Tahoma's bold cut: the face the screen's context picks is
-// "Tahoma", it reports weight 700, and a word set in it is wider than in the regular cut.
+// The font draws visibly bold Tahoma: the face picked is "Tahoma" at weight 700, and a
+// line set in it takes a fifth more ink than in the regular weight.
 ::testing::AssertionResult RendersTahomaBold(HFONT font);
