@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <phoneemu.h>
 #include <pimstore.h>
+#include <strsafe.h>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -977,7 +978,11 @@ TEST_P(ProfileEditorTest, DISABLED_Screenshots) {
         file.bfType = 0x4D42;
         file.bfOffBits = sizeof(file) + sizeof(header);
         file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-        std::ofstream out(Narrow(folder + L"\\editor-" + GetParam() + L"-" + what + L".bmp"),
+        // The screen's name, when the caller gives one, tells the pictures apart.
+        WCHAR screenName[64] = L"";
+        if (!GetEnvironmentVariableW(L"VESPERA_SHOTS_SCREEN", screenName, ARRAYSIZE(screenName)))
+            StringCchCopyW(screenName, ARRAYSIZE(screenName), GetParam());
+        std::ofstream out(Narrow(folder + L"\\editor-" + screenName + L"-" + what + L".bmp"),
                           std::ios::binary);
         out.write(reinterpret_cast<const char*>(&file), sizeof(file));
         out.write(reinterpret_cast<const char*>(&header), sizeof(header));
