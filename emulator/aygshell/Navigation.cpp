@@ -54,7 +54,9 @@ HWND NextField(HWND field, bool up) {
     for (HWND next = GetWindow(field, up ? GW_HWNDPREV : GW_HWNDNEXT); next;
          next = GetWindow(next, up ? GW_HWNDPREV : GW_HWNDNEXT)) {
         const LONG_PTR style = GetWindowLongPtrW(next, GWL_STYLE);
-        if ((style & WS_TABSTOP) && IsWindowVisible(next) && IsWindowEnabled(next))
+        // By the field's own style, as the dialog manager looks: the dialog itself may
+        // not be shown yet.
+        if ((style & (WS_TABSTOP | WS_VISIBLE | WS_DISABLED)) == (WS_TABSTOP | WS_VISIBLE))
             return next;
     }
     return nullptr;
