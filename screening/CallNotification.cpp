@@ -60,6 +60,11 @@ HRESULT SetCallNotification(int mode) {
                                        SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE,
                                        &condition, kBlockAllSwitch);
     default:
+        // Without the window the request would name no class and title: the broker
+        // would start hidden instances that never get the message, and each would
+        // hold the single-instance lock. The old request stays in force.
+        if (!MainWindowHandle())
+            return E_FAIL;
         return RegisterAppNotification(kIncomingCallNotification, MainWindowHandle(),
                                        WM_INCOMINGCALL, SN_PHONE_ROOT, SN_PHONE_PATH,
                                        SN_PHONESTATUS_VALUE, &condition, nullptr);

@@ -83,19 +83,20 @@ protected:
         RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
     }
 
-    // Saves the mode's profile, makes it active as the interactive instance would, and
-    // registers the broker request that goes with the mode.
+    // Saves the mode's profile as the only one and makes it active through Vespera's
+    // own window, which registers the broker request that goes with the mode.
     void Activate(ScreeningMode mode) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
         Profile profile;
         ASSERT_EQ(S_OK, profile.SetName(L"End to end"));
         ASSERT_EQ(S_OK, profile.SetMode(mode));
         ASSERT_EQ(S_OK, profile.SetCategory(L"family"));
         ASSERT_EQ(S_OK, profile.AddContact(contacts.at("Ada Byron")));
         ASSERT_EQ(S_OK, profile.Save());
+        ASSERT_TRUE(ActivateInVespera(L"End to end"));
         AppSettings settings;
-        ASSERT_EQ(S_OK, settings.SetActiveProfile(profile.keyName));
-        ASSERT_EQ(S_OK, settings.Save());
-        ASSERT_EQ(S_OK, RegisterVesperaRequest(mode == ScreeningMode::BlockAll));
+        ASSERT_EQ(S_OK, settings.Load());
+        ASSERT_STREQ(profile.keyName, settings.activeProfile);
     }
 
     static std::map<std::string, DWORD> contacts;

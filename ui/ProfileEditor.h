@@ -58,7 +58,8 @@ private:
     HRESULT CreateModeSelector(int y);
     HRESULT FillModeSelector();
     void Layout();
-    void WidenArrows();
+    void FitArrows(HWND box);
+    void ShowSelectedContact();
     void UpdateMenu(HMENU menu);
     bool OnCommand(WORD id, WORD notification);
     LRESULT OnNotify(const NMHDR* header);
