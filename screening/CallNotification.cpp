@@ -3,6 +3,7 @@
 #include "platform/Broker.h"
 #include "platform/Cursor.h"
 #include "platform/Keys.h"
+#include "store/Profile.h"
 #include <snapi.h>
 #include <strsafe.h>
 
@@ -24,8 +25,10 @@ void RejectCall() {
     SendPhoneKey(VK_F4, PHONE_KEYEVENTF_KEYUP | PHONE_KEYEVENTF_SILENT);
 }
 
-HRESULT SetCallNotification(int mode) {
+HRESULT SetCallNotification(int mode, bool timed) {
     WaitCursor wait;
+    if (timed)
+        mode = static_cast<int>(ScreeningMode::BlockUnknown); // any mode the window decides
     NOTIFICATIONCONDITION condition = {};
     condition.ctComparisonType = REG_CT_EQUAL;
     condition.dwMask = SN_PHONEINCOMINGCALL_BITMASK;

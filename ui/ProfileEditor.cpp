@@ -7,6 +7,7 @@
 #include "store/AppSettings.h"
 #include <commctrl.h>
 #include <initializer_list>
+#include <strsafe.h>
 
 namespace {
 
@@ -16,6 +17,11 @@ const UINT kApplyModeDelay = 500; // ms
 const int kNameChars = 50;
 const int kCategoryChars = 100;
 const int kModeCount = 7; // BlockAll to AllowCategory
+// What "Let repeated calls through" offers; a stored value of another number of minutes
+// is offered beside these, in its place by length.
+const DWORD kRepeatChoices[] = {0, 3, 5, 15};
+const int kMaxRepeatEntries = ARRAYSIZE(kRepeatChoices) + 1;
+const int kRepeatTextChars = 64;
 
 const DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST;
 const int kComboDroppedHeight = 300;
@@ -34,12 +40,40 @@ const DWORD kArrowsStyle = WS_CHILD | WS_VISIBLE | UDS_WRAP | UDS_SETBUDDYINT | 
 const LPARAM kBackOverride =
     MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY);
 
-const int kLaidOutControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_AREA_HEADING, IDC_NAME,
-                                IDC_MODE,         IDC_CONTACTS,     IDC_CATEGORY};
-const int kBoldControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_AREA_HEADING};
+const int kLaidOutControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_REPEAT_HEADING,
+                                IDC_AREA_HEADING, IDC_NAME,         IDC_MODE,
+                                IDC_REPEAT,       IDC_CONTACTS,     IDC_CATEGORY};
+const int kBoldControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_REPEAT_HEADING,
+                             IDC_AREA_HEADING};
 const UINT kContactCommands[] = {IDM_ADD_CONTACT, IDM_REMOVE_CONTACT, IDM_REMOVE_ALL_CONTACTS};
 
 enum class ModeClass { Plain, List, Category };
+
+// The entries of the repeat selector, shortest first: the usual choices and the record's
+// own number of minutes when it is none of them.
+int RepeatEntries(DWORD stored, DWORD (&entries)[kMaxRepeatEntries]) {
+    int count = 0;
+    bool placed = false;
+    for (DWORD choice : kRepeatChoices) {
+        if (!placed && stored <= choice) {
+            if (stored != choice)
+                entries[count++] = stored;
+            placed = true;
+        }
+        entries[count++] = choice;
+    }
+    if (!placed)
+        entries[count++] = stored;
+    return count;
+}
+
+HRESULT FormatRepeatEntry(DWORD minutes, LPWSTR text, UINT chars) {
+    if (minutes == 0)
+        return StringCchCopyW(text, chars, ResourceText(IDS_REPEAT_OFF).Get());
+    if (minutes == 1)
+        return StringCchCopyW(text, chars, ResourceText(IDS_REPEAT_ONE_MINUTE).Get());
+    return StringCchPrintfW(text, chars, ResourceText(IDS_REPEAT_MINUTES).Get(), minutes);
+}
 
 ModeClass ClassOf(ScreeningMode mode) {
     switch (mode) {
@@ -70,6 +104,7 @@ public:
             hr = copy.AddContact(oid);
         }
         copy.SetMode(record.mode);
+        copy.SetRepeatMinutes(record.repeatMinutes);
         modified = record.modified;
         return hr;
     }
@@ -84,6 +119,7 @@ public:
         }
         record->SetCategory(copy.category);
         record->SetMode(copy.mode);
+        record->SetRepeatMinutes(copy.repeatMinutes);
         bool same = record->contacts.size() == copy.contacts.size();
         for (UINT i = 0; same && i < copy.contacts.size(); ++i)
             same = record->contacts[i] == copy.contacts[i];
@@ -257,6 +293,12 @@ HRESULT ProfileEditor::Initialise() {
     hr = FillModeSelector();
     if (FAILED(hr))
         return hr;
+    hr = CreateRepeatSelector(IsPocketPC() ? ScaleY(131) : ScaleY(136));
+    if (FAILED(hr))
+        return hr;
+    hr = FillRepeatSelector();
+    if (FAILED(hr))
+        return hr;
     // Binding lays the dialog out.
     hr = contactList.Attach(contactListControl);
     if (FAILED(hr))
@@ -274,8 +316,10 @@ HRESULT ProfileEditor::Initialise() {
     if (FAILED(hr))
         return hr;
 
-    // The z-order is the tab order: the selector comes right after the name.
+    // The z-order is the tab order: the selectors come right after the name.
     SetWindowPos(modeSelector, nameField, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    SetWindowPos(repeatSelector, modeSelector, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     initialised = 1;
 
     if (IsPocketPC()) {
@@ -304,41 +348,53 @@ HRESULT ProfileEditor::CreateMenuBar() {
 }
 
 HRESULT ProfileEditor::CreateModeSelector(int y) {
-    const HMENU selectorId = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_MODE));
+    return CreateChoice(IDC_MODE, IDC_MODE_ARROWS, y, kModeCount, &modeSelector, &modeArrows);
+}
+
+HRESULT ProfileEditor::CreateRepeatSelector(int y) {
+    DWORD entries[kMaxRepeatEntries];
+    return CreateChoice(IDC_REPEAT, IDC_REPEAT_ARROWS, y,
+                        RepeatEntries(profile->repeatMinutes, entries), &repeatSelector,
+                        &repeatArrows);
+}
+
+HRESULT ProfileEditor::CreateChoice(int id, int arrowsId, int y, int entries, HWND* selector,
+                                    HWND* arrows) {
+    const HMENU selectorId = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id));
     // Controls made here do not get the dialog's font by themselves.
     const WPARAM font = static_cast<WPARAM>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
     if (IsPocketPC()) {
-        modeSelector =
+        *selector =
             CreateWindowExW(0, WC_COMBOBOXW, nullptr, kComboStyle, 0, y, 0, kComboDroppedHeight,
                             hwnd, selectorId, ProgramInstance(), nullptr);
-        if (!modeSelector)
+        if (!*selector)
             return E_FAIL;
-        SendMessageW(modeSelector, WM_SETFONT, font, FALSE);
+        SendMessageW(*selector, WM_SETFONT, font, FALSE);
         return S_OK;
     }
-    modeSelector = CreateWindowExW(0, WC_LISTBOXW, nullptr, kSpinnerStyle, 0, y, 0, kSpinnerHeight,
-                                   hwnd, selectorId, ProgramInstance(), nullptr);
-    if (!modeSelector)
+    *selector = CreateWindowExW(0, WC_LISTBOXW, nullptr, kSpinnerStyle, 0, y, 0, kSpinnerHeight,
+                                hwnd, selectorId, ProgramInstance(), nullptr);
+    if (!*selector)
         return E_FAIL;
-    SendMessageW(modeSelector, WM_SETFONT, font, FALSE);
+    SendMessageW(*selector, WM_SETFONT, font, FALSE);
     // One entry at a time, like the name field above it.
-    const int entryHeight = static_cast<int>(SendMessageW(modeSelector, LB_GETITEMHEIGHT, 0, 0));
+    const int entryHeight = static_cast<int>(SendMessageW(*selector, LB_GETITEMHEIGHT, 0, 0));
     if (entryHeight > 0 && entryHeight < kSpinnerHeight) {
         RECT box = {0, 0, 0, entryHeight};
         AdjustWindowRectEx(&box, kSpinnerStyle, FALSE, 0);
-        SetWindowPos(modeSelector, nullptr, 0, 0, 0, box.bottom - box.top,
+        SetWindowPos(*selector, nullptr, 0, 0, 0, box.bottom - box.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    modeArrows = CreateWindowExW(0, UPDOWN_CLASSW, nullptr, kArrowsStyle, 0, 0, 0, 0, hwnd,
-                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_MODE_ARROWS)),
-                                 ProgramInstance(), nullptr);
-    if (!modeArrows)
+    *arrows = CreateWindowExW(0, UPDOWN_CLASSW, nullptr, kArrowsStyle, 0, 0, 0, 0, hwnd,
+                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(arrowsId)),
+                              ProgramInstance(), nullptr);
+    if (!*arrows)
         return E_FAIL;
-    SendMessageW(modeArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(modeSelector), 0);
+    SendMessageW(*arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(*selector), 0);
     // Desktop arrows count upward from the range's start: one step is one entry.
-    SendMessageW(modeArrows, UDM_SETRANGE32, 0, kModeCount - 1);
+    SendMessageW(*arrows, UDM_SETRANGE32, 0, entries - 1);
     // Installed after the arrows' own hook on their buddy, so it sees the keys first.
-    if (!SetWindowSubclass(modeSelector, SpinnerProcedure, kSpinnerSubclass,
+    if (!SetWindowSubclass(*selector, SpinnerProcedure, kSpinnerSubclass,
                            reinterpret_cast<DWORD_PTR>(this)))
         return E_FAIL;
     return S_OK;
@@ -356,6 +412,27 @@ HRESULT ProfileEditor::FillModeSelector() {
     return S_OK;
 }
 
+HRESULT ProfileEditor::FillRepeatSelector() {
+    DWORD entries[kMaxRepeatEntries];
+    const int count = RepeatEntries(profile->repeatMinutes, entries);
+    for (int i = 0; i < count; ++i) {
+        WCHAR text[kRepeatTextChars];
+        HRESULT hr = FormatRepeatEntry(entries[i], text, ARRAYSIZE(text));
+        if (FAILED(hr))
+            return hr;
+        const LRESULT index =
+            SendMessageW(repeatSelector, IsPocketPC() ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                         reinterpret_cast<LPARAM>(text));
+        if (index < 0)
+            return E_FAIL;
+        SendMessageW(repeatSelector, IsPocketPC() ? CB_SETITEMDATA : LB_SETITEMDATA, index,
+                     entries[i]);
+        if (entries[i] == profile->repeatMinutes)
+            SendMessageW(repeatSelector, IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
+    }
+    return S_OK;
+}
+
 void ProfileEditor::Layout() {
     RECT client = {};
     GetClientRect(hwnd, &client);
@@ -370,7 +447,7 @@ void ProfileEditor::Layout() {
         POINT topLeft = {bounds.left, bounds.top};
         ScreenToClient(hwnd, &topLeft);
         int height = bounds.bottom - bounds.top;
-        if (control == modeSelector && IsPocketPC()) {
+        if ((control == modeSelector || control == repeatSelector) && IsPocketPC()) {
             // A drop-down list takes the height of its open list; its window is only
             // the closed part.
             RECT dropped = {};
@@ -391,27 +468,29 @@ void ProfileEditor::Layout() {
         SetWindowPos(contactListControl, nullptr, 0, 0, list.right - list.left, height,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
-        // The arrows follow the list box to its new place.
+        // The arrows follow the list boxes to their new places.
         SendMessageW(modeArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(modeSelector), 0);
-        WidenArrows();
+        WidenArrows(modeSelector, modeArrows);
+        SendMessageW(repeatArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(repeatSelector), 0);
+        WidenArrows(repeatSelector, repeatArrows);
     }
 }
 
-void ProfileEditor::WidenArrows() {
+void ProfileEditor::WidenArrows(HWND selector, HWND arrows) {
     // Desktop arrows come narrow; a finger or a stylus needs two square buttons, taken
     // from the list box's width.
-    RECT box = {}, arrows = {};
-    if (!GetWindowRect(modeSelector, &box) || !GetWindowRect(modeArrows, &arrows))
+    RECT box = {}, buttons = {};
+    if (!GetWindowRect(selector, &box) || !GetWindowRect(arrows, &buttons))
         return;
     MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&box), 2);
-    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&arrows), 2);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&buttons), 2);
     const int wanted = 2 * (box.bottom - box.top);
-    const int extra = wanted - (arrows.right - arrows.left);
+    const int extra = wanted - (buttons.right - buttons.left);
     if (extra <= 0 || box.right - box.left <= 2 * extra)
         return;
-    MoveWindow(modeSelector, box.left, box.top, box.right - box.left - extra, box.bottom - box.top,
+    MoveWindow(selector, box.left, box.top, box.right - box.left - extra, box.bottom - box.top,
                TRUE);
-    MoveWindow(modeArrows, arrows.left - extra, box.top, wanted, box.bottom - box.top, TRUE);
+    MoveWindow(arrows, buttons.left - extra, box.top, wanted, box.bottom - box.top, TRUE);
 }
 
 ScreeningMode ProfileEditor::SelectedMode() const {
@@ -422,6 +501,17 @@ ScreeningMode ProfileEditor::SelectedMode() const {
     if (entry < 0 || entry >= kModeCount)
         return ScreeningMode::Off;
     return static_cast<ScreeningMode>(entry + 1);
+}
+
+DWORD ProfileEditor::SelectedRepeatMinutes() const {
+    if (!repeatSelector)
+        return profile->repeatMinutes;
+    const LRESULT entry =
+        SendMessageW(repeatSelector, IsPocketPC() ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+    if (entry < 0)
+        return profile->repeatMinutes;
+    return static_cast<DWORD>(
+        SendMessageW(repeatSelector, IsPocketPC() ? CB_GETITEMDATA : LB_GETITEMDATA, entry, 0));
 }
 
 bool ProfileEditor::UpdateDoneKey() {
@@ -486,6 +576,8 @@ HRESULT ProfileEditor::Commit() {
     }
     if (SUCCEEDED(hr))
         hr = profile->SetMode(SelectedMode());
+    if (SUCCEEDED(hr))
+        hr = profile->SetRepeatMinutes(SelectedRepeatMinutes());
     if (FAILED(hr))
         SetFocus(nameField);
     return hr;
@@ -540,22 +632,28 @@ LRESULT ProfileEditor::OnNotify(const NMHDR* header) {
         return 0;
     if (header->idFrom == IDC_CONTACTS)
         return contactList.OnNotify(header);
-    if (header->idFrom == IDC_MODE_ARROWS && header->code == UDN_DELTAPOS) {
+    if ((header->idFrom == IDC_MODE_ARROWS || header->idFrom == IDC_REPEAT_ARROWS) &&
+        header->code == UDN_DELTAPOS) {
         // The phone's spinner turns its list box itself; desktop arrows only count.
-        StepModeSelector(reinterpret_cast<const NMUPDOWN*>(header)->iDelta);
+        StepChoice(header->idFrom == IDC_MODE_ARROWS ? modeSelector : repeatSelector,
+                   reinterpret_cast<const NMUPDOWN*>(header)->iDelta);
         return TRUE; // the arrows keep their own position
     }
     return 0;
 }
 
-void ProfileEditor::StepModeSelector(int delta) {
-    if (!modeSelector || delta == 0)
+void ProfileEditor::StepChoice(HWND selector, int delta) {
+    if (!selector || delta == 0)
         return;
-    const int current = static_cast<int>(SendMessageW(modeSelector, LB_GETCURSEL, 0, 0));
+    const int count = static_cast<int>(SendMessageW(selector, LB_GETCOUNT, 0, 0));
+    if (count <= 0)
+        return;
+    const int current = static_cast<int>(SendMessageW(selector, LB_GETCURSEL, 0, 0));
     int next = current < 0 ? 0 : current + (delta > 0 ? 1 : -1);
-    next = (next + kModeCount) % kModeCount;
-    SendMessageW(modeSelector, LB_SETCURSEL, next, 0);
-    ApplyMode();
+    next = (next + count) % count;
+    SendMessageW(selector, LB_SETCURSEL, next, 0);
+    if (selector == modeSelector)
+        ApplyMode();
 }
 
 // The phone's spinner keys: left and right turn it, wrapping around; up and down go to
@@ -567,7 +665,7 @@ LRESULT CALLBACK ProfileEditor::SpinnerProcedure(HWND window, UINT message, WPAR
         switch (wParam) {
         case VK_LEFT:
         case VK_RIGHT:
-            self->StepModeSelector(wParam == VK_RIGHT ? 1 : -1);
+            self->StepChoice(window, wParam == VK_RIGHT ? 1 : -1);
             return 0;
         case VK_UP:
         case VK_DOWN:
@@ -585,7 +683,7 @@ LRESULT CALLBACK ProfileEditor::SpinnerProcedure(HWND window, UINT message, WPAR
 
 void ProfileEditor::OnDestroy() {
     KillTimer(hwnd, kApplyModeTimer);
-    for (HWND* window : {&menuBar, &modeSelector, &modeArrows}) {
+    for (HWND* window : {&menuBar, &modeSelector, &modeArrows, &repeatSelector, &repeatArrows}) {
         if (*window) {
             DestroyWindow(*window);
             *window = nullptr;

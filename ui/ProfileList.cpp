@@ -2,8 +2,11 @@
 #include "app/MainWindow.h"
 #include "app/Process.h"
 #include "platform/Cursor.h"
+#include "platform/LocalClock.h"
 #include "platform/Resources.h"
+#include "store/TimedProfile.h"
 #include <new>
+#include <strsafe.h>
 
 namespace {
 
@@ -14,6 +17,9 @@ const UINT kFirstModeName = 170; // 170 + mode
 const UINT kOffEntryName = 181;
 const UINT kFirstSampleName = 186;
 const UINT kSecondSampleName = 187;
+const UINT kUntilToday = 303, kUntilTomorrow = 304, kUntilDate = 305;
+const int kDetailChars = 128;
+const int kClockChars = 6; // "hh:mm"
 
 // Orders rows as the list view orders sorted items: by text, ignoring case.
 int CALLBACK CompareNames(LPARAM first, LPARAM second, LPARAM) {
@@ -179,16 +185,51 @@ HRESULT ProfileList::ItemActivated(int index) {
     return TheMainWindow().ActivateProfile(profile, false);
 }
 
+bool ProfileList::IsActive(const Profile& profile) const {
+    LPCWSTR activeProfile = TheMainWindow().settings.activeProfile;
+    return activeProfile[0] ? SameKeyName(profile.keyName, activeProfile) : &profile == offEntry;
+}
+
+HRESULT ProfileList::DetailText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
+                                UINT chars) const {
+    if (!buffer)
+        return E_INVALIDARG;
+    ResourceText modeName(kFirstModeName + static_cast<UINT>(profile.mode));
+    const AppSettings& settings = TheMainWindow().settings;
+    ProfileInForce inForce;
+    if (!IsActive(profile) || !settings.IsTimed() ||
+        FAILED(ResolveProfileInForce(settings.activeProfile, settings.activeUntil,
+                                     settings.nextProfile, now, &inForce)) ||
+        !inForce.timed)
+        return StringCchCopyW(buffer, chars, modeName.Get());
+    int days = 0;
+    HRESULT hr = CalendarDaysBetween(now, inForce.until, &days);
+    if (FAILED(hr))
+        return hr;
+    if (days > 1)
+        return StringCchPrintfW(buffer, chars, ResourceText(kUntilDate).Get(), modeName.Get(),
+                                settings.activeUntil);
+    WCHAR clock[kClockChars];
+    hr = StringCchPrintfW(clock, ARRAYSIZE(clock), L"%02u:%02u", inForce.until.wHour,
+                          inForce.until.wMinute);
+    if (FAILED(hr))
+        return hr;
+    return StringCchPrintfW(buffer, chars,
+                            ResourceText(days == 1 ? kUntilTomorrow : kUntilToday).Get(),
+                            modeName.Get(), clock);
+}
+
 HRESULT ProfileList::DrawItem(const DRAWITEMSTRUCT* draw) {
     if (!draw)
         return E_INVALIDARG;
     auto* profile = reinterpret_cast<Profile*>(GetItemData(static_cast<int>(draw->itemID)));
     if (!profile)
         return E_INVALIDARG;
-    LPCWSTR activeProfile = TheMainWindow().settings.activeProfile;
-    const bool active =
-        activeProfile[0] ? SameKeyName(profile->keyName, activeProfile) : profile == offEntry;
-    ResourceText modeName(kFirstModeName + static_cast<UINT>(profile->mode));
-    return DrawTwoLineItem(draw, profile->name ? profile->name : L"", modeName.Get(),
+    const bool active = IsActive(*profile);
+    WCHAR detail[kDetailChars];
+    HRESULT hr = DetailText(*profile, LocalNow(), detail, ARRAYSIZE(detail));
+    if (FAILED(hr))
+        return hr;
+    return DrawTwoLineItem(draw, profile->name ? profile->name : L"", detail,
                            active ? activeIcon : inactiveIcon, active);
 }

@@ -27,6 +27,10 @@ public:
 
     HRESULT ItemActivated(int index) override;
     HRESULT DrawItem(const DRAWITEMSTRUCT* draw) override;
+    // The second line of the profile's row at now: the mode's name, and for a profile
+    // active for a while, when it ends ("… until 15:30").
+    HRESULT DetailText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
+                       UINT chars) const;
 
     std::vector<std::unique_ptr<Profile>> entries; // the Off entry first
     Profile* offEntry = nullptr;                   // borrowed from entries
@@ -39,5 +43,6 @@ private:
     HRESULT AddOffEntry();
     HRESULT LoadEntry(LPCWSTR keyName);
     static HRESULT CreateSampleProfile(ScreeningMode mode, UINT nameId);
+    bool IsActive(const Profile& profile) const;
     void DestroyIcons();
 };
