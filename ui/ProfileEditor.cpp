@@ -293,7 +293,7 @@ HRESULT ProfileEditor::Initialise() {
     hr = FillModeSelector();
     if (FAILED(hr))
         return hr;
-    hr = CreateRepeatSelector(IsPocketPC() ? ScaleY(131) : ScaleY(136));
+    hr = CreateRepeatSelector((IsPocketPC() ? ScaleY(131) : ScaleY(136)) + GrowRepeatHeading());
     if (FAILED(hr))
         return hr;
     hr = FillRepeatSelector();
@@ -356,6 +356,41 @@ HRESULT ProfileEditor::CreateRepeatSelector(int y) {
     return CreateChoice(IDC_REPEAT, IDC_REPEAT_ARROWS, y,
                         RepeatEntries(profile->repeatMinutes, entries), &repeatSelector,
                         &repeatArrows);
+}
+
+int ProfileEditor::GrowRepeatHeading() {
+    // The heading takes two lines where the screen is narrow for its font: it grows to
+    // its text once, and what is below it moves down as much.
+    HWND heading = GetDlgItem(hwnd, IDC_REPEAT_HEADING);
+    RECT client = {}, bounds = {};
+    if (!heading || !GetClientRect(hwnd, &client) || !GetWindowRect(heading, &bounds))
+        return 0;
+    WCHAR text[kRepeatTextChars] = L"";
+    GetWindowTextW(heading, text, ARRAYSIZE(text));
+    HDC dc = GetDC(heading);
+    if (!dc)
+        return 0;
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(heading, WM_GETFONT, 0, 0)));
+    RECT needed = {0, 0, client.right - client.left - 2 * ScaleX(7), 0};
+    DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, previous);
+    ReleaseDC(heading, dc);
+    const int extra = (needed.bottom - needed.top) - (bounds.bottom - bounds.top);
+    if (extra <= 0)
+        return 0;
+    SetWindowPos(heading, nullptr, 0, 0, bounds.right - bounds.left, needed.bottom - needed.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (int id : {IDC_AREA_HEADING, IDC_CONTACTS, IDC_CATEGORY}) {
+        HWND below = GetDlgItem(hwnd, id);
+        RECT place = {};
+        if (!below || !GetWindowRect(below, &place))
+            continue;
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&place), 2);
+        SetWindowPos(below, nullptr, place.left, place.top + extra, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return extra;
 }
 
 HRESULT ProfileEditor::CreateChoice(int id, int arrowsId, int y, int entries, HWND* selector,

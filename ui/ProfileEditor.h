@@ -64,6 +64,8 @@ private:
     HRESULT FillModeSelector();
     HRESULT CreateRepeatSelector(int y);
     HRESULT FillRepeatSelector();
+    // Pixels the repeat heading grew by to show its whole text.
+    int GrowRepeatHeading();
     // A choice control of this kind of phone: a drop-down list, or a spinner made of a
     // one-line list box and arrows (entries: how many the arrows step through).
     HRESULT CreateChoice(int id, int arrowsId, int y, int entries, HWND* selector, HWND* arrows);
