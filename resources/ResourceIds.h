@@ -49,9 +49,10 @@
 #define IDS_REPEAT_OFF 300
 #define IDS_REPEAT_ONE_MINUTE 301
 #define IDS_REPEAT_MINUTES 302 // a format: the number of minutes
-#define IDS_UNTIL_TODAY 303    // formats: the mode's name, then the time or date and time
+#define IDS_UNTIL_TODAY 303    // formats: the time, or the date and time
 #define IDS_UNTIL_TOMORROW 304
 #define IDS_UNTIL_DATE 305
+#define IDS_MODE_UNTIL 306 // a format: the mode's name, then one of the three above
 
 // Controls of the profile editor; 652 and 630 are created by the program, 650 is the
 // profile list of the main window.

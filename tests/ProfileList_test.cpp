@@ -252,6 +252,15 @@ TEST_F(ProfileListTest, ARowActiveForAWhileSaysUntilWhen) {
     EXPECT_EQ(blockAll + L" until tomorrow 07:00", detail(L"Alpha", 14, 22, 0));
     EXPECT_EQ(blockAll + L" until 07:00", detail(L"Alpha", 15, 0, 30));
     EXPECT_EQ(blockAll + L" until 2026-03-15 07:00", detail(L"Alpha", 13, 22, 0));
+    // Where the row is too narrow for both, the end alone.
+    WCHAR until[64] = L"";
+    const SYSTEMTIME evening = {2026, 3, 0, 14, 22, 0, 0, 0};
+    auto* row = reinterpret_cast<Profile*>(list.GetItemData(RowOf(list.hwnd, L"Alpha")));
+    EXPECT_EQ(S_OK, list.UntilText(*row, evening, until, ARRAYSIZE(until)));
+    EXPECT_STREQ(L"until tomorrow 07:00", until);
+    row = reinterpret_cast<Profile*>(list.GetItemData(RowOf(list.hwnd, L"Bravo")));
+    EXPECT_EQ(S_FALSE, list.UntilText(*row, evening, until, ARRAYSIZE(until)));
+    EXPECT_STREQ(L"", until);
 
     // Off in force for a while says so too.
     settings().SetActiveProfile(nullptr);

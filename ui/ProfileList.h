@@ -31,6 +31,9 @@ public:
     // active for a while, when it ends ("… until 15:30").
     HRESULT DetailText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
                        UINT chars) const;
+    // The end alone ("until 15:30"); S_FALSE and an empty text for a row without one.
+    HRESULT UntilText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
+                      UINT chars) const;
 
     std::vector<std::unique_ptr<Profile>> entries; // the Off entry first
     Profile* offEntry = nullptr;                   // borrowed from entries
@@ -44,5 +47,6 @@ private:
     HRESULT LoadEntry(LPCWSTR keyName);
     static HRESULT CreateSampleProfile(ScreeningMode mode, UINT nameId);
     bool IsActive(const Profile& profile) const;
+    bool DetailFits(const DRAWITEMSTRUCT* draw, LPCWSTR text) const;
     void DestroyIcons();
 };
