@@ -7,7 +7,9 @@
 #include "platform/SoftKeyBar.h"
 #include "screening/ScreenIncomingCall.h"
 #include "screening/TimedHandBack.h"
+#include "ui/HistoryWindow.h"
 #include "ui/ProfileEditor.h"
+#include "ui/ScheduleList.h"
 #include <aygshell.h>
 #include <strsafe.h>
 
@@ -23,6 +25,7 @@ const UINT kActivatedNotice = 192;
 const UINT kSupportMailSubject = 220;
 const UINT kRecommendationSubject = 221;
 const UINT kRecommendationBody = 222;
+const UINT kUnreadCountId = 676;
 
 } // namespace
 
@@ -98,8 +101,14 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_INITMENUPOPUP:
         OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
         return 0;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == unreadCount.hwnd)
+            return reinterpret_cast<LRESULT>(
+                unreadCount.OnControlColour(reinterpret_cast<HDC>(wParam)));
+        handled = notHandled;
+        return 0;
     case WM_INCOMINGCALL:
-        ScreenIncomingCall();
+        ScreenIncomingCall(settings.activeProfile, hwnd);
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         return 0;
     default:
@@ -137,6 +146,11 @@ HRESULT MainWindow::OnCreate() {
     // before the list shows which profile is active; a failed hand-back is tried again.
     WCHAR inForce[kKeyNameChars];
     ProfileInForceNow(settings, LocalNow(), inForce);
+    hr = unreadCount.Create(hwnd, kUnreadCountId, profileList.titleFont);
+    if (FAILED(hr))
+        return hr;
+    unreadCount.Refresh();
+    OnSize();
     return profileList.Fill(nullptr);
 }
 
@@ -155,7 +169,11 @@ void MainWindow::OnSize() {
         return;
     RECT client = {};
     GetClientRect(hwnd, &client);
-    MoveWindow(list, 0, 0, client.right, client.bottom, TRUE);
+    // The count of unseen refusals, when there are any, sits above the list.
+    const int top = unreadCount.Height();
+    if (top > 0)
+        MoveWindow(unreadCount.hwnd, ScaleX(5), 0, client.right - 2 * ScaleX(5), top, TRUE);
+    MoveWindow(list, 0, top, client.right, client.bottom - top, TRUE);
 }
 
 void MainWindow::OnCommand(UINT command) {
@@ -190,6 +208,15 @@ void MainWindow::OnCommand(UINT command) {
         break;
     case kCommandActivateUntilMorning:
         ActivateProfileFor(TimedSpan::UntilMorning);
+        break;
+    case kCommandSchedule:
+        ScheduleList::Run(hwnd, settings);
+        break;
+    case kCommandCallHistory:
+        // Opening the history marks its refusals as seen.
+        HistoryWindow::Run(hwnd);
+        unreadCount.Refresh();
+        OnSize();
         break;
     default:
         break;

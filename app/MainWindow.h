@@ -4,6 +4,7 @@
 #include "app/WindowObject.h"
 #include "store/AppSettings.h"
 #include "ui/ProfileList.h"
+#include "ui/UnreadCount.h"
 
 extern const WCHAR kMainWindowClass[]; // "VesperaClass"
 extern const WCHAR kMainWindowTitle[]; // "Vespera"
@@ -26,6 +27,8 @@ enum MainWindowCommand : UINT {
     kCommandActivateOneHour = 520, // "Activate for…"
     kCommandActivateTwoHours = 521,
     kCommandActivateUntilMorning = 522,
+    kCommandSchedule = 530,
+    kCommandCallHistory = 510,
 };
 
 class MainWindow : public WindowObject {
@@ -54,6 +57,7 @@ public:
     AppSettings settings;
     ProfileList profileList;
     HWND menuBar = nullptr;
+    UnreadCount unreadCount; // above the list
 
 private:
     // The selected profile, unless it is the Off entry, and a copy of its key name.

@@ -4,6 +4,7 @@
 #include "app/Process.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
+#include "screening/ScreenIncomingCall.h"
 #include <aygshell.h>
 #include <commctrl.h>
 
@@ -104,7 +105,7 @@ int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
     switch (ClassifyCommandLine(commandLine)) {
     case LaunchMode::BlockAll:
         // The fast path: nothing but the refusal.
-        RejectCall();
+        ScreenBlockAllCall();
         return 0;
     case LaunchMode::Notification:
         LaunchedByNotification = true;

@@ -374,7 +374,10 @@ int ScreenInProcess() {
             for (DWORD oid : {last, absent}) {
                 ScopedCaller caller(L"5550100", oid);
                 HRESULT hr = S_OK;
-                std::vector<double> samples = TimeCalls(500, [&] { hr = ScreenIncomingCall(); });
+                std::vector<double> samples = TimeCalls(500, [&] {
+                    hr = ScreenIncomingCall(TheMainWindow().settings.activeProfile,
+                                            TheMainWindow().hwnd);
+                });
                 char label[80];
                 std::snprintf(label, sizeof(label), "%s, %5lu contacts, caller %s", modeName, count,
                               oid == last ? "last listed" : "not listed");
@@ -412,7 +415,13 @@ int ScreenInProcess() {
                 ScopedCaller caller(L"+1 999 555 0142", contact.oid);
                 HRESULT hr = S_OK;
                 PrintRow("BlockCategory, caller in the category",
-                         TimeCalls(500, [&] { hr = ScreenIncomingCall(); }), "us");
+                         TimeCalls(500,
+                                   [&] {
+                                       hr = ScreenIncomingCall(
+                                           TheMainWindow().settings.activeProfile,
+                                           TheMainWindow().hwnd);
+                                   }),
+                         "us");
                 if (hr != S_OK)
                     status = 1;
             } else {

@@ -1,6 +1,13 @@
-// Whole-process time of the block-all fast path against an empty Win32 program, both
-// started with CreateProcess under the same Wine and timed until they have exited.
+// Whole-process time of the block-all fast path against an empty Win32 program and
+// against the block-all run without the call history (blockall-before.exe, or the
+// program VESPERA_BLOCKALL_BEFORE names, such as an older vespera.exe), all started with
+// CreateProcess under the same Wine and timed until they have exited. Each run of
+// vespera.exe writes one history record; the history is removed at the end.
+#include "screening/CallRecording.h"
+#include "screening/CallerState.h"
+#include "screening/ProfileInForce.h"
 #include "support/Processes.h"
+#include <windows.h>
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -25,36 +32,66 @@ double Median(std::vector<double> samples) {
     return samples[samples.size() / 2];
 }
 
-std::vector<double> Sample(const std::wstring& commandLine, int runs) {
-    RunOnce(commandLine); // warm the file cache
-    std::vector<double> samples;
-    for (int i = 0; i < runs; ++i)
-        samples.push_back(RunOnce(commandLine));
-    return samples;
-}
-
 } // namespace
 
 int wmain() {
-    const int runs = 30;
+    const int runs = 60;
     std::wstring benchDir = BinDirectory() + L"\\..\\bench";
     std::wstring empty = L"\"" + benchDir + L"\\empty.exe\" Vespera.IncomingCall /BlockAll";
     std::wstring blockAll = L"\"" + BinPath(L"vespera.exe") + L"\" Vespera.IncomingCall /BlockAll";
+    wchar_t named[MAX_PATH] = L"";
+    std::wstring beforePath = GetEnvironmentVariableW(L"VESPERA_BLOCKALL_BEFORE", named, MAX_PATH)
+                                  ? named
+                                  : benchDir + L"\\blockall-before.exe";
+    std::wstring before = L"\"" + beforePath + L"\" Vespera.IncomingCall /BlockAll";
 
-    // Interleave, so that a change in machine load hits both alike.
-    std::vector<double> emptyTimes, blockAllTimes;
-    for (int round = 0; round < 3; ++round) {
-        std::vector<double> e = Sample(empty, runs / 3);
-        std::vector<double> b = Sample(blockAll, runs / 3);
-        emptyTimes.insert(emptyTimes.end(), e.begin(), e.end());
-        blockAllTimes.insert(blockAllTimes.end(), b.begin(), b.end());
+    // One run of each in turn, so that a change in machine load hits all alike.
+    std::vector<double> emptyTimes, beforeTimes, blockAllTimes;
+    for (const std::wstring* program : {&empty, &before, &blockAll})
+        RunOnce(*program); // warm the file cache
+    for (int i = 0; i < runs; ++i) {
+        emptyTimes.push_back(RunOnce(empty));
+        beforeTimes.push_back(RunOnce(before));
+        blockAllTimes.push_back(RunOnce(blockAll));
     }
+    // What the block-all run adds, in process, free of process start-up's noise: reading
+    // the caller before End, then writing the record after it.
+    std::vector<double> recordTimes;
+    for (int i = 0; i < 200; ++i) {
+        LARGE_INTEGER frequency, start, end;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        Profile blockAll;
+        blockAll.mode = ScreeningMode::BlockAll;
+        CallInputs inputs;
+        inputs.profile = &blockAll;
+        ReadCaller(&inputs.caller);
+        GetLocalTime(&inputs.now);
+        Verdict verdict = Decide(inputs);
+        WCHAR activeProfile[kKeyNameChars];
+        Profile stored;
+        if (SUCCEEDED(ReadActiveProfileKeyName(activeProfile)) && activeProfile[0] &&
+            SUCCEEDED(stored.Load(activeProfile)) && stored.name)
+            blockAll.SetName(stored.name);
+        RecordCall(inputs, verdict);
+        QueryPerformanceCounter(&end);
+        recordTimes.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                              static_cast<double>(frequency.QuadPart));
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera\\History");
     double emptyMedian = Median(emptyTimes);
+    double beforeMedian = Median(beforeTimes);
     double blockAllMedian = Median(blockAllTimes);
     std::printf("empty Win32 program      median %7.1f ms over %zu runs\n", emptyMedian,
                 emptyTimes.size());
+    std::printf("block-all, no history    median %7.1f ms over %zu runs (%ls)\n", beforeMedian,
+                beforeTimes.size(), beforePath.c_str());
     std::printf("block-all fast path      median %7.1f ms over %zu runs\n", blockAllMedian,
                 blockAllTimes.size());
     std::printf("ratio block-all / empty  %.2f\n", blockAllMedian / emptyMedian);
+    std::printf("ratio block-all / no history  %.2f (at most 1.10 allowed)\n",
+                blockAllMedian / beforeMedian);
+    std::printf("caller read, decision and record in process  median %.3f ms over %zu\n",
+                Median(recordTimes), recordTimes.size());
     return 0;
 }

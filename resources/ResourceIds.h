@@ -90,3 +90,58 @@
 #define IDM_ACTIVATE_ONE_HOUR 520
 #define IDM_ACTIVATE_TWO_HOURS 521
 #define IDM_ACTIVATE_UNTIL_MORNING 522
+
+// The weekly schedule: its list of rules and the rule editor.
+#define IDR_SCHEDULE_MENU 408
+#define IDR_RULE_EDITOR_MENU 409
+#define IDD_SCHEDULE 564
+#define IDD_RULE_EDITOR 565
+#define IDM_SCHEDULE 530
+#define IDM_NEW_RULE 531
+#define IDM_EDIT_RULE 532
+#define IDM_DELETE_RULE 533
+#define IDC_RULE_LIST 700
+#define IDC_RULE_PROFILE_HEADING 701
+#define IDC_RULE_PROFILE 702
+#define IDC_RULE_PROFILE_ARROWS 703
+#define IDC_RULE_TIME_HEADING 704
+#define IDC_RULE_START 705
+#define IDC_RULE_TIME_DASH 706
+#define IDC_RULE_END 707
+#define IDC_RULE_DAYS_HEADING 708
+#define IDC_RULE_DAYS 709
+#define IDC_RULE_DAYS_ARROWS 710
+#define IDC_RULE_DAY_LIST 711
+#define IDS_NO_RULES 330
+#define IDS_EVERY_DAY 331 // the day presets, in this order
+#define IDS_WEEKDAYS 332
+#define IDS_WEEKENDS 333
+#define IDS_CHOSEN_DAYS 334
+#define IDS_SUNDAY 335       // day d (0 Sunday ... 6 Saturday) is IDS_SUNDAY + d
+#define IDS_SUNDAY_SHORT 342 // and its short name IDS_SUNDAY_SHORT + d
+#define IDS_RULE_TIMES 349   // days, start, end
+#define IDS_RULE_IGNORED 350 // why
+#define IDS_RULE_PROFILE_DELETED 351
+#define IDS_RULE_DAMAGED 352
+#define IDS_RULE_UNREADABLE 353
+#define IDS_RULE_BAD_DAYS 354
+#define IDS_RULE_BAD_TIME 355
+#define IDS_RULE_UNNAMED_PROFILE 356
+#define IDS_RULE_NO_PROFILES 357
+#define IDS_RULE_NO_DAYS 358
+// The call history: its view, its menu, the row icons and the unread count above the
+// main window's list.
+#define IDR_HISTORY_MENU 403
+#define IDD_CALL_HISTORY 561
+#define IDI_CALL_REFUSED 128
+#define IDI_CALL_ALLOWED 129
+#define IDC_HISTORY_LIST 675
+#define IDC_UNREAD_COUNT 676
+#define IDM_CALL_HISTORY 510
+#define IDM_CLEAR_HISTORY 511
+#define IDS_NO_CALLS 250
+#define IDS_WITHHELD 251
+#define IDS_ASK_CLEAR_HISTORY 252
+#define IDS_ONE_CALL_REFUSED 253
+#define IDS_CALLS_REFUSED 254 // a format with one %u
+#define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 13

@@ -3,6 +3,7 @@
 #include "platform/Broker.h"
 #include "platform/Cursor.h"
 #include "platform/Keys.h"
+#include "screening/Decision.h"
 #include "store/Profile.h"
 #include <snapi.h>
 #include <strsafe.h>
@@ -15,14 +16,34 @@ const UINT kCommandChars = MAX_PATH;
 const UINT kWindowTextChars = 80;
 } // namespace
 
-void RejectCall() {
+namespace {
+
+// True when End was pressed and released.
+bool PressEndUnlessTalking() {
     DWORD status = 0;
     HRESULT hr = BrokerGetDword(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE, &status);
     // Never end a call that is being talked on; an unreadable status is no such call.
     if (SUCCEEDED(hr) && (status & SN_PHONECALLTALKING_BITMASK))
-        return;
+        return false;
     SendPhoneKey(VK_F4, PHONE_KEYEVENTF_SILENT);
     SendPhoneKey(VK_F4, PHONE_KEYEVENTF_KEYUP | PHONE_KEYEVENTF_SILENT);
+    return true;
+}
+
+} // namespace
+
+void RejectCall() {
+    PressEndUnlessTalking();
+}
+
+void RejectCall(Verdict* verdict) {
+    if (!verdict || !verdict->refuse)
+        return;
+    // A call taken since the caller was read is not ended either.
+    if (!PressEndUnlessTalking()) {
+        verdict->refuse = false;
+        verdict->reason = CallReason::Talking;
+    }
 }
 
 HRESULT SetCallNotification(int mode, bool timed) {
@@ -42,6 +63,11 @@ HRESULT SetCallNotification(int mode, bool timed) {
                                        SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE,
                                        &condition, kBlockAllSwitch);
     default:
+        // Without the window the request would name no class and title: the broker
+        // would start hidden instances that never get the message, and each would
+        // hold the single-instance lock. The old request stays in force.
+        if (!MainWindowHandle())
+            return E_FAIL;
         return RegisterAppNotification(kIncomingCallNotification, MainWindowHandle(),
                                        WM_INCOMINGCALL, SN_PHONE_ROOT, SN_PHONE_PATH,
                                        SN_PHONESTATUS_VALUE, &condition, nullptr);

@@ -11,8 +11,13 @@
 extern const WCHAR kIncomingCallNotification[]; // "Vespera.IncomingCall"
 extern const WCHAR kBlockAllSwitch[];           // "/BlockAll"
 
+struct Verdict;
+
 // Presses and releases End, unless a call is being talked on.
 void RejectCall();
+// Acts on a verdict: presses End for a refusal, unless a call is being talked on by
+// now, which turns the verdict into a call let through for that reason.
+void RejectCall(Verdict* verdict);
 
 // Keeps the broker request in line with a screening mode: none for Off, the
 // block-all command for BlockAll, the main window for every other mode. While a

@@ -1,8 +1,14 @@
-// The screening decision for one incoming call.
+// Screening one incoming call: gather the inputs, decide, act.
 #pragma once
 #include <windows.h>
 
-// Loads the active profile, reads the caller from the phone state and refuses the call
-// (RejectCall) when the profile's mode says so. The result tells why a call went
-// through; no failure refuses a call unless the mode refuses unknown callers.
-HRESULT ScreenIncomingCall();
+// The notification-mode path: loads the profile in force (the active profile, by its
+// key name), reads the caller from the phone state, decides and refuses the call
+// (RejectCall) when the verdict says so. The owner window is the one the contact
+// store logs on with. The result tells why a call went through; no failure refuses a
+// call unless the mode refuses unknown callers.
+HRESULT ScreenIncomingCall(LPCWSTR activeProfile, HWND owner);
+
+// The block-all fast path: every call is refused, unless a call is being talked on.
+// Touches no COM, no resource library and no display beyond the key press.
+void ScreenBlockAllCall();

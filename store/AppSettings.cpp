@@ -18,6 +18,7 @@ const WCHAR kNextProfileValue[] = L"NextProfile";
 const WCHAR kNoticePrefix[] = L"OneTimeMsg";
 const WCHAR kProductName[] = L"Vespera";
 const UINT kNoticeIds[] = {190, 191, 192};
+const WCHAR kBoldFace[] = L"Tahoma";
 
 const int kPlatformTypeChars = 64;
 const int kPocketPc = 1, kSmartphone = 2;
@@ -115,25 +116,28 @@ HRESULT AppSettings::Save() {
     if (key.Create(HKEY_CURRENT_USER, kAppKey, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
         ERROR_SUCCESS)
         return E_FAIL;
-    if (key.WriteDword(kSampleValue, sampleCreated) != ERROR_SUCCESS)
-        return E_FAIL;
-    if (activeProfile[0]) {
-        if (key.WriteString(kActiveProfileValue, activeProfile, REG_SZ) != ERROR_SUCCESS)
-            return E_FAIL;
-    } else if (!DeleteSucceeded(key.DeleteValue(kActiveProfileValue))) {
-        return E_FAIL;
-    }
-    if (FAILED(WriteTimedProfile(key, activeUntil, nextProfile)))
-        return E_FAIL;
+    // Every value is attempted, whatever became of the one before: a failed "Sample"
+    // must not cost the active profile, which the broker request already follows.
+    HRESULT result = S_OK;
+    auto note = [&result](HRESULT hr) {
+        if (FAILED(hr) && SUCCEEDED(result))
+            result = hr;
+    };
+    auto written = [](LONG code) { return code == ERROR_SUCCESS ? S_OK : E_FAIL; };
+    note(written(key.WriteDword(kSampleValue, sampleCreated)));
+    if (activeProfile[0])
+        note(written(key.WriteString(kActiveProfileValue, activeProfile, REG_SZ)));
+    else if (!DeleteSucceeded(key.DeleteValue(kActiveProfileValue)))
+        note(E_FAIL);
+    note(WriteTimedProfile(key, activeUntil, nextProfile));
     for (int i = 0; i < kNoticeCount; ++i) {
         WCHAR valueName[kNoticeValueNameChars];
         HRESULT hr = NoticeValueName(kNoticeIds[i], valueName);
-        if (FAILED(hr))
-            return hr;
-        if (key.WriteDword(valueName, noticeShown[i] ? 1 : 0) != ERROR_SUCCESS)
-            return E_FAIL;
+        if (SUCCEEDED(hr))
+            hr = written(key.WriteDword(valueName, noticeShown[i] ? 1 : 0));
+        note(hr);
     }
-    return S_OK;
+    return result;
 }
 
 HRESULT AppSettings::SetActiveProfile(LPCWSTR keyName) {
@@ -221,6 +225,9 @@ HRESULT AppSettings::CreateBoldFont() {
     // Desktop Windows describes its bitmap system font with a fixed cell width, which
     // would stretch a font of another height; the width must follow the height.
     description.lfWidth = 0;
+    // The stock description names the face "System", which has no bold cut here and
+    // renders thin and letter-spaced; Tahoma, the phone's own face, has one.
+    StringCchCopyW(description.lfFaceName, ARRAYSIZE(description.lfFaceName), kBoldFace);
     HFONT created = CreateFontIndirectW(&description);
     if (created) {
         if (boldFont)

@@ -51,7 +51,7 @@ public:
 
     // True when the OID was not in the set before.
     bool Insert(DWORD oid) {
-        UINT slot = (oid * 0x9E3779B1u) & mask;
+        UINT slot = Mix(oid) & mask;
         while (slots[slot] != 0) {
             if (slots[slot] == oid)
                 return false;
@@ -62,6 +62,17 @@ public:
     }
 
 private:
+    // Every bit of the OID reaches the low bits that pick the slot: the phone's OIDs
+    // may differ only in their high bits, which a plain multiply leaves out of the mask.
+    static UINT Mix(DWORD oid) {
+        oid ^= oid >> 16;
+        oid *= 0x85EBCA6Bu;
+        oid ^= oid >> 13;
+        oid *= 0xC2B2AE35u;
+        oid ^= oid >> 16;
+        return oid;
+    }
+
     DWORD* slots = nullptr; // local heap; 0 marks a free slot
     UINT mask = 0;
 };

@@ -1,6 +1,7 @@
 #include "app/Process.h"
 #include "platform/Resources.h"
 #include "store/AppSettings.h"
+#include "support/GuiObjects.h"
 #include "support/Processes.h"
 #include "support/ScratchRegistry.h"
 #include <gtest/gtest.h>
@@ -274,6 +275,11 @@ TEST_F(AppSettingsTest, FailedWritesAreReported) {
         FailingValueWrites writes(failing);
         ASSERT_TRUE(writes.Installed());
         EXPECT_EQ(E_FAIL, settings.Save());
+        // Every other value was still written.
+        EXPECT_EQ(wcscmp(failing, L"ActiveProfile") == 0, ValueExists(kAppKey, L"ActiveProfile"));
+        for (LPCWSTR value : {L"Sample", L"OneTimeMsg_190", L"OneTimeMsg_191", L"OneTimeMsg_192"})
+            EXPECT_EQ(wcscmp(failing, value) != 0, ValueExists(kAppKey, value)) << Narrow(value);
+        RegDeleteTreeW(scratch, L"Software");
     }
     AppSettings settings;
     EXPECT_EQ(S_OK, settings.Save());
@@ -305,6 +311,7 @@ TEST_F(AppSettingsTest, BoldFontIsTenPointsAndOwned) {
         if (dpi == 96) {
             EXPECT_EQ(-13, description.lfHeight);
         }
+        EXPECT_TRUE(RendersTahomaBold(font));
     }
     EXPECT_EQ(0u, GetObjectType(font)); // deleted with the settings
 }

@@ -1,6 +1,7 @@
 // From the phone's ring to the End key, through real processes: phone.exe fires the
 // broker request, the broker starts vespera.exe, vespera refuses or lets the call be.
 #include "screening/CallNotification.h"
+#include "store/Profile.h"
 #include "support/Phone.h"
 #include "support/PhoneState.h"
 #include "support/Processes.h"
@@ -9,17 +10,32 @@
 
 namespace {
 
+// A profile of the kind made active through Vespera's own window, which registers the
+// broker request for it.
 void RegisterForVespera(bool blockAll) {
-    ASSERT_EQ(S_OK, RegisterVesperaRequest(blockAll));
+    Profile profile;
+    ASSERT_EQ(S_OK, profile.SetName(L"End to end"));
+    ASSERT_EQ(S_OK,
+              profile.SetMode(blockAll ? ScreeningMode::BlockAll : ScreeningMode::BlockUnknown));
+    ASSERT_EQ(S_OK, profile.Save());
+    ASSERT_TRUE(ActivateInVespera(L"End to end"));
+    StoredRequest request = ReadStoredRequest(kIncomingCallNotification);
+    ASSERT_TRUE(request.exists);
+    EXPECT_EQ(blockAll, request.command.find(L"vespera.exe\" /BlockAll") != std::wstring::npos)
+        << Narrow(request.command);
+    EXPECT_EQ(!blockAll, request.hasClass);
 }
 
 class BrokerEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         DeleteStoredRequest(kIncomingCallNotification);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera", L"ActiveProfile");
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera");
     }
-    void TearDown() override { DeleteStoredRequest(kIncomingCallNotification); }
+    void TearDown() override {
+        DeleteStoredRequest(kIncomingCallNotification);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera");
+    }
 };
 
 } // namespace
@@ -53,9 +69,10 @@ TEST_F(BrokerEndToEnd, WithoutARequestNoProgramStarts) {
 }
 
 TEST_F(BrokerEndToEnd, NotificationRunEndsAfterTheCallAndWritesNothing) {
+    RegisterForVespera(false);
+    // Then the settings and profiles go: no profile is active any more.
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera");
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera");
-    RegisterForVespera(false);
     CallReport call = Ring(L"ring 5550100 --ring-ms 1500");
     ASSERT_TRUE(call.reported) << call.raw;
     // No profile is active: the call goes through, and the hidden instance is gone.

@@ -102,6 +102,16 @@ TEST_F(CallNotificationTest, AWindowThatCannotBeReadKeepsTheOldRequest) {
     StoredRequest request = ReadStoredRequest(kIncomingCallNotification);
     ASSERT_TRUE(request.exists);
     EXPECT_NE(std::wstring::npos, request.command.find(L"/BlockAll"));
+
+    // The modes that message the window fail without one, and keep the old request.
+    for (int mode = 2; mode <= 7; ++mode) {
+        SCOPED_TRACE(mode);
+        EXPECT_EQ(E_FAIL, SetCallNotification(mode));
+        request = ReadStoredRequest(kIncomingCallNotification);
+        ASSERT_TRUE(request.exists);
+        EXPECT_NE(std::wstring::npos, request.command.find(L"/BlockAll"));
+        EXPECT_FALSE(request.hasClass);
+    }
 }
 
 TEST_F(CallNotificationTest, ACommandThatDoesNotFitFailsAndKeepsTheOldRequest) {

@@ -151,6 +151,8 @@ TEST(Scaling, RoundsToTheNearestPixelAtThisResolution) {
     EXPECT_EQ(ScaleY(5) + TextHeight(list.titleFont) + TextHeight(list.detailFont) + ScaleY(1),
               bounds.bottom - bounds.top);
     EXPECT_EQ(GetSystemMetrics(SM_CYICON), list.iconHeight);
+    // Row titles are visibly bold at every resolution.
+    EXPECT_TRUE(RendersTahomaBold(list.titleFont));
 }
 
 // The screen's resolution is read once per process: each resolution runs in a child

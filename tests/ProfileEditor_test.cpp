@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <phoneemu.h>
 #include <pimstore.h>
+#include <strsafe.h>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -37,6 +38,8 @@ const char kContacts[] = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ada Byron\r\nTEL:5550
 // An OID the phone never gave out: a contact deleted since it was added to a profile.
 const DWORD kGoneOid = 0x7FFFFF01;
 const WCHAR kProfilesPath[] = L"Software\\Quorvane\\Vespera\\Profiles\\";
+// Names the screen a child process runs the screen test on.
+const WCHAR kScreenVariable[] = L"VESPERA_TEST_SCREEN";
 
 // ---- The fixture: a scratch registry, the resource library, one kind of phone ----
 
@@ -49,7 +52,9 @@ protected:
             LoadLibraryExW(BinPath(L"VesperaRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, resources);
         // The child that runs a test without a chooser keeps the parent's contacts.
-        oids = RunsWithoutChooser() ? ListedContacts() : ReplaceContacts(kContacts);
+        oids = RunsWithoutChooser() || GetEnvironmentVariableW(kScreenVariable, nullptr, 0)
+                   ? ListedContacts()
+                   : ReplaceContacts(kContacts);
         ASSERT_EQ(3u, oids.size());
     }
     static void TearDownTestSuite() {
@@ -184,13 +189,29 @@ TEST_P(ProfileEditorTest, NameAndCategoryTakeTheirFullLengthAndNoMore) {
     EXPECT_EQ(name, StoredString(profile, nullptr));
     EXPECT_EQ(category, StoredString(profile, L"Category"));
 
-    // A longer text that came in some other way is cut to what the field holds.
+    // A longer text that came in some other way (an older version, a .reg import) is
+    // kept whole while its field is left alone, even when something else changes.
     Profile longer;
     SaveStored(&longer, (name + L"XYZ").c_str(), ScreeningMode::BlockCategory, {},
                (category + L"XYZ").c_str());
-    ASSERT_EQ(S_OK, Edit(&longer, {[&](HWND dialog) { Command(dialog, IDOK); }}));
+    EXPECT_EQ(E_FAIL, Edit(&longer, {[&](HWND dialog) {
+                  EXPECT_EQ(name + L"XYZ", Text(dialog, IDC_NAME));
+                  Command(dialog, IDOK);
+              }}));
+    ASSERT_EQ(S_OK, Edit(&longer, {[&](HWND dialog) {
+                  PickMode(dialog, ScreeningMode::AllowCategory);
+                  Command(dialog, IDOK);
+              }}));
+    EXPECT_EQ(name + L"XYZ", StoredString(longer, nullptr));
+    EXPECT_EQ(category + L"XYZ", StoredString(longer, L"Category"));
+    // Edited, it is stored as the field holds it.
+    ASSERT_EQ(S_OK, Edit(&longer, {[&](HWND dialog) {
+                  SendDlgItemMessageW(dialog, IDC_NAME, EM_SETSEL, 53, 53);
+                  Type(dialog, IDC_NAME, L"\b");
+                  Command(dialog, IDOK);
+              }}));
     EXPECT_EQ(name, StoredString(longer, nullptr));
-    EXPECT_EQ(category, StoredString(longer, L"Category"));
+    EXPECT_EQ(category + L"XYZ", StoredString(longer, L"Category"));
 }
 
 TEST_P(ProfileEditorTest, DoneWithoutAChangeWritesNothing) {
@@ -520,6 +541,72 @@ TEST_P(ProfileEditorTest, AStoredNumberOfMinutesIsShownAndKeptUntilAnotherIsChos
     EXPECT_FALSE(ValueExists(ProfilePath(profile).c_str(), L"RepeatMinutes"));
 }
 
+// The phone's keys, through the dialog's own loop: Up and Down go from field to field
+// (in the contact list from row to row first), Left and Right stay with the field, and
+// Action on a row or on the spinner leaves the editor open.
+TEST_P(ProfileEditorTest, UpAndDownMoveBetweenFieldsAndActionNeverCloses) {
+    if (IsPocketPC())
+        GTEST_SKIP() << "the Pocket PC moves with the stylus";
+    Profile profile;
+    SaveStored(&profile, L"Keys", ScreeningMode::BlockListed,
+               {oids["Ada Byron"], oids["Charles Babbage"]});
+    HWND name = nullptr, selector = nullptr, repeat = nullptr, list = nullptr;
+    auto press = [](WPARAM key) {
+        return [key](HWND) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); };
+    };
+    auto expect = [&](HWND* focus, int row) {
+        return [&, focus, row](HWND dialog) {
+            EXPECT_EQ(*focus, GetFocus());
+            EXPECT_EQ(row, SelectedRow(dialog));
+            EXPECT_TRUE(IsWindowVisible(dialog));
+        };
+    };
+    EXPECT_EQ(E_FAIL, Edit(&profile, {[&](HWND dialog) {
+                                          Settle(dialog);
+                                          name = GetDlgItem(dialog, IDC_NAME);
+                                          selector = GetDlgItem(dialog, IDC_MODE);
+                                          repeat = GetDlgItem(dialog, IDC_REPEAT);
+                                          list = GetDlgItem(dialog, IDC_CONTACTS);
+                                          SetFocus(name);
+                                          SendMessageW(name, EM_SETSEL, 2, 2);
+                                      },
+                                      press(VK_LEFT),
+                                      expect(&name, 0),
+                                      [&](HWND) {
+                                          DWORD start = 0;
+                                          SendMessageW(name, EM_GETSEL,
+                                                       reinterpret_cast<WPARAM>(&start), 0);
+                                          EXPECT_EQ(1u, start) << "Left moves the caret";
+                                      },
+                                      press(VK_UP),
+                                      expect(&name, 0),
+                                      press(VK_DOWN),
+                                      expect(&selector, 0),
+                                      press(VK_RETURN),
+                                      expect(&selector, 0),
+                                      press(VK_DOWN),
+                                      expect(&repeat, 0),
+                                      press(VK_RETURN),
+                                      expect(&repeat, 0),
+                                      press(VK_DOWN),
+                                      expect(&list, 0),
+                                      press(VK_DOWN),
+                                      expect(&list, 1),
+                                      press(VK_DOWN),
+                                      expect(&list, 1),
+                                      press(VK_RETURN),
+                                      expect(&list, 1),
+                                      press(VK_UP),
+                                      expect(&list, 0),
+                                      press(VK_UP),
+                                      expect(&repeat, 0),
+                                      press(VK_UP),
+                                      expect(&selector, 0),
+                                      press(VK_UP),
+                                      expect(&name, 0)}));
+    EXPECT_EQ(ScreeningMode::BlockListed, profile.mode);
+}
+
 // ---- Contacts ----
 
 TEST_P(ProfileEditorTest, ContactsAreListedNewestFirstAndRemovedOneByOne) {
@@ -805,6 +892,176 @@ TEST_P(ProfileEditorTest, LayoutUsesTheWholeWidth) {
         }}));
 }
 
+// ---- Every screen the phones come in ----
+
+struct Screen {
+    const wchar_t* kind;
+    DWORD width, height, dpi;
+    const char* name;
+};
+const Screen kScreens[] = {
+    {PHONEEMU_PLATFORM_SMARTPHONE, 176, 220, 96, "Smartphone176x220at96"},
+    {PHONEEMU_PLATFORM_SMARTPHONE, 240, 320, 131, "Smartphone240x320at131"},
+    {PHONEEMU_PLATFORM_SMARTPHONE, 240, 320, 96, "Smartphone240x320at96"},
+    {PHONEEMU_PLATFORM_POCKETPC, 240, 320, 96, "PocketPC240x320at96"},
+    {PHONEEMU_PLATFORM_POCKETPC, 480, 640, 192, "PocketPC480x640at192"},
+};
+
+// The emulated device's screen and Wine's resolution, set while the object lives.
+class ScopedScreen {
+public:
+    explicit ScopedScreen(const Screen& screen) {
+        // The tests' HKEY_CURRENT_USER is a scratch key; the child's Wine reads the real one.
+        RegOpenCurrentUser(KEY_READ | KEY_WRITE, &user);
+        places[3].root = user;
+        const DWORD values[kValues] = {screen.width, screen.height, screen.dpi, screen.dpi};
+        for (int i = 0; i < kValues; ++i) {
+            DWORD size = sizeof(saved[i]);
+            had[i] = RegGetValueW(places[i].root, places[i].path, places[i].name, RRF_RT_REG_DWORD,
+                                  nullptr, &saved[i], &size) == ERROR_SUCCESS;
+            Write(i, values[i]);
+        }
+    }
+    ~ScopedScreen() {
+        for (int i = 0; i < kValues; ++i) {
+            if (had[i])
+                Write(i, saved[i]);
+            else
+                RegDeleteKeyValueW(places[i].root, places[i].path, places[i].name);
+        }
+        if (user)
+            RegCloseKey(user);
+    }
+    ScopedScreen(const ScopedScreen&) = delete;
+    ScopedScreen& operator=(const ScopedScreen&) = delete;
+
+private:
+    static const int kValues = 4;
+    struct Place {
+        HKEY root;
+        LPCWSTR path, name;
+    };
+    Place places[kValues] = {
+        {PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_SCREENWIDTH_VALUE},
+        {PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_SCREENHEIGHT_VALUE},
+        {PHONEEMU_ROOT, PHONEEMU_DEVICE_PATH, PHONEEMU_LOGPIXELS_VALUE},
+        {nullptr, L"Control Panel\\Desktop", L"LogPixels"}, // read at process start
+    };
+    HKEY user = nullptr;
+    void Write(int i, DWORD value) {
+        RegSetKeyValueW(places[i].root, places[i].path, places[i].name, REG_DWORD, &value,
+                        sizeof(value));
+    }
+    bool had[kValues] = {};
+    DWORD saved[kValues] = {};
+};
+
+class EditorScreenTest : public ProfileEditorTest {};
+
+// The screen's resolution is read once per process: each screen runs in a child started
+// after the device and Wine's "LogPixels" were set, which runs the test of its screen.
+TEST_P(EditorScreenTest, FieldsLieAboveTheSoftKeyBarAndTheListFillsTheRest) {
+    const Screen* screen = nullptr;
+    WCHAR wanted[64] = L"";
+    GetEnvironmentVariableW(kScreenVariable, wanted, ARRAYSIZE(wanted));
+    for (const Screen& candidate : kScreens)
+        if (Widen(candidate.name) == wanted)
+            screen = &candidate;
+    if (!screen) {
+        const std::string suite =
+            testing::UnitTest::GetInstance()->current_test_info()->test_suite_name();
+        const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+        WCHAR self[MAX_PATH] = L"";
+        GetModuleFileNameW(nullptr, self, ARRAYSIZE(self));
+        for (const Screen& each : kScreens) {
+            if (wcscmp(each.kind, GetParam()) != 0)
+                continue;
+            SCOPED_TRACE(each.name);
+            ScopedScreen device(each);
+            SetEnvironmentVariableW(kScreenVariable, Widen(each.name).c_str());
+            ProcessResult child = RunProcess(L"\"" + std::wstring(self) + L"\" --gtest_filter=" +
+                                                 Widen(suite + "." + test),
+                                             120000);
+            SetEnvironmentVariableW(kScreenVariable, nullptr);
+            EXPECT_TRUE(child.finished && child.exitCode == 0 &&
+                        child.output.find("[  PASSED  ] 1 test.") != std::string::npos)
+                << child.output;
+        }
+        return;
+    }
+    {
+        HDC dc = GetDC(nullptr);
+        ASSERT_EQ(static_cast<int>(screen->dpi), GetDeviceCaps(dc, LOGPIXELSY));
+        ReleaseDC(nullptr, dc);
+    }
+    // Enough contacts to need scrolling on the small screens.
+    Profile profile;
+    SaveStored(&profile, L"Screens", ScreeningMode::AllowListed,
+               {oids["Ada Byron"], oids["Charles Babbage"], oids["Grace Hopper"], kGoneOid});
+    // Inside the dialog's client area and above the bar, the full width between margins.
+    auto fits = [&](HWND dialog, int id) {
+        RECT client = {}, bar = {}, bounds = {};
+        GetClientRect(dialog, &client);
+        MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        GetWindowRect(SoftKeyBar(dialog), &bar);
+        GetWindowRect(GetDlgItem(dialog, id), &bounds);
+        SCOPED_TRACE(id);
+        EXPECT_GT(bounds.bottom, bounds.top);
+        EXPECT_GE(bounds.top, client.top);
+        EXPECT_LE(bounds.bottom, client.bottom);
+        EXPECT_LE(bounds.bottom, bar.top);
+        EXPECT_GT(bounds.left, client.left);
+        EXPECT_LT(bounds.right, client.right);
+        EXPECT_LE(client.right, static_cast<LONG>(screen->width));
+        return bounds;
+    };
+    auto rowShows = [](HWND list, int row) {
+        RECT item = {}, area = {};
+        item.left = LVIR_BOUNDS;
+        GetClientRect(list, &area);
+        return SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&item)) &&
+               item.top >= area.top && item.bottom <= area.bottom;
+    };
+    auto press = [](WPARAM key) {
+        return [key](HWND) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); };
+    };
+    EXPECT_EQ(E_FAIL,
+              Edit(&profile, {[&](HWND dialog) {
+                                  Settle(dialog);
+                                  RECT previous = {};
+                                  for (int id : {IDC_NAME_HEADING, IDC_NAME, IDC_MODE_HEADING,
+                                                 IDC_MODE, IDC_REPEAT_HEADING, IDC_REPEAT,
+                                                 IDC_AREA_HEADING, IDC_CONTACTS}) {
+                                      RECT bounds = fits(dialog, id);
+                                      EXPECT_GE(bounds.top, previous.bottom) << "overlaps " << id;
+                                      previous = bounds;
+                                  }
+                                  // The list reaches down to the margin above the bar.
+                                  RECT client = {};
+                                  GetClientRect(dialog, &client);
+                                  MapWindowPoints(dialog, nullptr,
+                                                  reinterpret_cast<POINT*>(&client), 2);
+                                  EXPECT_LE(client.bottom - previous.bottom, ScaleY(10));
+                                  // At least one whole row shows.
+                                  EXPECT_TRUE(rowShows(GetDlgItem(dialog, IDC_CONTACTS), 0));
+                                  SetFocus(GetDlgItem(dialog, IDC_CONTACTS));
+                              },
+                              press(VK_DOWN), press(VK_DOWN),
+                              [&](HWND dialog) {
+                                  HWND list = GetDlgItem(dialog, IDC_CONTACTS);
+                                  EXPECT_EQ(2, SelectedRow(dialog));
+                                  EXPECT_TRUE(rowShows(list, 2)) << "the selected row shows";
+                                  PickMode(dialog, ScreeningMode::BlockCategory);
+                                  fits(dialog, IDC_CATEGORY);
+                              }}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Phones, EditorScreenTest,
+                         testing::Values(PHONEEMU_PLATFORM_SMARTPHONE, PHONEEMU_PLATFORM_POCKETPC),
+                         [](const testing::TestParamInfo<const wchar_t*>& info) {
+                             return Narrow(info.param);
+                         });
+
 // Pictures of the editor for a person to look at; run by tools/screenshot-editor.
 TEST_P(ProfileEditorTest, DISABLED_Screenshots) {
     const DWORD size = GetEnvironmentVariableW(L"VESPERA_SHOTS", nullptr, 0);
@@ -853,7 +1110,11 @@ TEST_P(ProfileEditorTest, DISABLED_Screenshots) {
         file.bfType = 0x4D42;
         file.bfOffBits = sizeof(file) + sizeof(header);
         file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-        std::ofstream out(Narrow(folder + L"\\editor-" + GetParam() + L"-" + what + L".bmp"),
+        // The screen's name, when the caller gives one, tells the pictures apart.
+        WCHAR screenName[64] = L"";
+        if (!GetEnvironmentVariableW(L"VESPERA_SHOTS_SCREEN", screenName, ARRAYSIZE(screenName)))
+            StringCchCopyW(screenName, ARRAYSIZE(screenName), GetParam());
+        std::ofstream out(Narrow(folder + L"\\editor-" + screenName + L"-" + what + L".bmp"),
                           std::ios::binary);
         out.write(reinterpret_cast<const char*>(&file), sizeof(file));
         out.write(reinterpret_cast<const char*>(&header), sizeof(header));

@@ -130,6 +130,17 @@ TEST(ProfileRecord, EncodesAndDecodesLittleEndianOids) {
     EXPECT_EQ(E_INVALIDARG, profile.DecodeContacts(nullptr, 4));
     EXPECT_EQ(S_OK, profile.DecodeContacts(stored, sizeof(stored)));
     EXPECT_EQ((std::vector<DWORD>{0x01020304, 5, 6}), Contacts(profile));
+
+    // OIDs that differ only in their high bits are told apart, and their repeats dropped.
+    std::vector<DWORD> high;
+    for (DWORD i = 1; i <= 10000; ++i)
+        high.push_back(i << 18);
+    std::vector<DWORD> twice = high;
+    twice.insert(twice.end(), high.begin(), high.end());
+    Profile spread;
+    ASSERT_EQ(S_OK, spread.DecodeContacts(reinterpret_cast<const BYTE*>(twice.data()),
+                                          static_cast<DWORD>(twice.size() * sizeof(DWORD))));
+    EXPECT_EQ(high, Contacts(spread));
 }
 
 TEST(ProfileRecord, BuildKeyPathIsBounded) {

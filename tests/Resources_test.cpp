@@ -294,7 +294,9 @@ TEST_F(Menus, MainMenuHasTwoPopupsWithTheProfileAndProgramCommands) {
                                      IDM_CHECK_UPDATE,
                                      IDM_ACTIVATE_ONE_HOUR,
                                      IDM_ACTIVATE_TWO_HOURS,
-                                     IDM_ACTIVATE_UNTIL_MORNING};
+                                     IDM_ACTIVATE_UNTIL_MORNING,
+                                     IDM_SCHEDULE,
+                                     IDM_CALL_HISTORY};
     EXPECT_EQ(expected, seen);
     DestroyMenu(menu);
 }
@@ -395,15 +397,14 @@ TEST_F(EditorTemplate, HoldsTheEditorsControlsAndLeavesRoomForTheModeSelector) {
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
         return r;
     };
-    // Top to bottom: name heading, name, mode heading, (mode selector), repeat heading,
-    // (repeat selector), area heading, then the list or the category field in one place.
+    // Top to bottom: name heading, name, mode heading, (mode selector), area heading,
+    // then the list or the category field in one place. The repeat heading and its
+    // selector are stacked below the mode by the editor.
     EXPECT_LT(rect(IDC_NAME_HEADING).bottom, rect(IDC_NAME).top + 1);
     EXPECT_LT(rect(IDC_NAME).bottom, rect(IDC_MODE_HEADING).top + 1);
     EXPECT_LE(rect(IDC_MODE_HEADING).bottom, ScaleY(75));
     const int selectorBottom = ScaleY(80) + 30; // the Smartphone spinner, the lower of two
-    EXPECT_GE(rect(IDC_REPEAT_HEADING).top, selectorBottom);
-    EXPECT_LE(rect(IDC_REPEAT_HEADING).bottom, ScaleY(131));
-    EXPECT_GE(rect(IDC_AREA_HEADING).top, ScaleY(136) + 30);
+    EXPECT_GE(rect(IDC_AREA_HEADING).top, selectorBottom);
     EXPECT_LT(rect(IDC_AREA_HEADING).bottom, rect(IDC_CONTACTS).top + 1);
     EXPECT_EQ(rect(IDC_CONTACTS).top, rect(IDC_CATEGORY).top);
     EXPECT_GT(rect(IDC_CONTACTS).bottom - rect(IDC_CONTACTS).top,

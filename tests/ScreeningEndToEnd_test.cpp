@@ -2,6 +2,7 @@
 // vespera.exe in notification mode (or on the block-all path), and the phone reports
 // whether End came.
 #include "store/AppSettings.h"
+#include "store/CallHistory.h"
 #include "store/Profile.h"
 #include "support/Phone.h"
 #include "support/Processes.h"
@@ -18,6 +19,7 @@ const char kAddressBook[] = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ada Byron\r\n"
                             "TEL:+1 425 555 0188\r\nCATEGORIES:Business\r\nEND:VCARD\r\n";
 
 const wchar_t kAppKey[] = L"Software\\Quorvane\\Vespera";
+const wchar_t kHistoryKey[] = L"Software\\Quorvane\\Vespera\\History";
 
 // The five kinds of caller, as the phone presents them.
 enum Caller { Listed, InCategory, OtherContact, Unknown, Withheld, kCallers };
@@ -31,20 +33,40 @@ const wchar_t* const kRing[kCallers] = {
 const char* const kCallerNames[kCallers] = {"listed contact", "contact in category",
                                             "other contact", "unknown number", "withheld"};
 
+// What the history records of each caller: the number and name the phone gave.
+const wchar_t* const kRecordedNumbers[kCallers] = {L"020 7946 0018", L"5550100", L"4255550188",
+                                                   L"5550199", L""};
+const wchar_t* const kRecordedNames[kCallers] = {L"Ada Byron", L"Mum", L"Pizza Napoli", L"", L""};
+
 struct ModeCase {
     ScreeningMode mode;
     bool refused[kCallers];
+    const wchar_t* reasons[kCallers];
 };
 
-// Who each mode refuses.
+// Who each mode refuses, and why.
 const ModeCase kDecisions[] = {
-    {ScreeningMode::BlockAll, {true, true, true, true, true}},
-    {ScreeningMode::BlockUnknown, {false, false, false, true, true}},
-    {ScreeningMode::BlockPrivate, {false, false, false, false, true}},
-    {ScreeningMode::BlockListed, {true, false, false, false, false}},
-    {ScreeningMode::BlockCategory, {false, true, false, false, false}},
-    {ScreeningMode::AllowListed, {false, true, true, true, true}},
-    {ScreeningMode::AllowCategory, {true, false, true, true, true}},
+    {ScreeningMode::BlockAll,
+     {true, true, true, true, true},
+     {L"all", L"all", L"all", L"all", L"all"}},
+    {ScreeningMode::BlockUnknown,
+     {false, false, false, true, true},
+     {L"contact", L"contact", L"contact", L"unknown", L"withheld"}},
+    {ScreeningMode::BlockPrivate,
+     {false, false, false, false, true},
+     {L"number-shown", L"number-shown", L"number-shown", L"number-shown", L"withheld"}},
+    {ScreeningMode::BlockListed,
+     {true, false, false, false, false},
+     {L"listed", L"not-listed", L"not-listed", L"unknown", L"withheld"}},
+    {ScreeningMode::BlockCategory,
+     {false, true, false, false, false},
+     {L"not-category", L"category", L"not-category", L"unknown", L"withheld"}},
+    {ScreeningMode::AllowListed,
+     {false, true, true, true, true},
+     {L"listed", L"not-listed", L"not-listed", L"unknown", L"withheld"}},
+    {ScreeningMode::AllowCategory,
+     {true, false, true, true, true},
+     {L"not-category", L"category", L"not-category", L"unknown", L"withheld"}},
 };
 
 class ScreeningEndToEnd : public ::testing::Test {
@@ -61,19 +83,20 @@ protected:
         RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
     }
 
-    // Saves the mode's profile, makes it active as the interactive instance would, and
-    // registers the broker request that goes with the mode.
+    // Saves the mode's profile as the only one and makes it active through Vespera's
+    // own window, which registers the broker request that goes with the mode.
     void Activate(ScreeningMode mode) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
         Profile profile;
         ASSERT_EQ(S_OK, profile.SetName(L"End to end"));
         ASSERT_EQ(S_OK, profile.SetMode(mode));
         ASSERT_EQ(S_OK, profile.SetCategory(L"family"));
         ASSERT_EQ(S_OK, profile.AddContact(contacts.at("Ada Byron")));
         ASSERT_EQ(S_OK, profile.Save());
+        ASSERT_TRUE(ActivateInVespera(L"End to end"));
         AppSettings settings;
-        ASSERT_EQ(S_OK, settings.SetActiveProfile(profile.keyName));
-        ASSERT_EQ(S_OK, settings.Save());
-        ASSERT_EQ(S_OK, RegisterVesperaRequest(mode == ScreeningMode::BlockAll));
+        ASSERT_EQ(S_OK, settings.Load());
+        ASSERT_STREQ(profile.keyName, settings.activeProfile);
     }
 
     static std::map<std::string, DWORD> contacts;
@@ -83,9 +106,10 @@ std::map<std::string, DWORD> ScreeningEndToEnd::contacts;
 
 } // namespace
 
-TEST_F(ScreeningEndToEnd, EachModeRefusesExactlyTheCallersItNames) {
+TEST_F(ScreeningEndToEnd, EachModeRefusesExactlyTheCallersItNamesAndRecordsWhy) {
     for (const ModeCase& decision : kDecisions) {
         Activate(decision.mode);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kHistoryKey);
         std::wstring before = RegistrySnapshot(kAppKey);
         for (int caller = 0; caller < kCallers; ++caller) {
             SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(decision.mode) << ", "
@@ -99,6 +123,23 @@ TEST_F(ScreeningEndToEnd, EachModeRefusesExactlyTheCallersItNames) {
             EXPECT_TRUE(WaitForNoWindow(L"VesperaClass", L"Vespera", 10000))
                 << "the notification-mode instance did not end";
         }
+        // One record per call, newest first, written by the process that screened it.
+        CallRecords records;
+        ASSERT_EQ(S_OK, CallHistory::Read(&records));
+        ASSERT_EQ(static_cast<size_t>(kCallers), records.size());
+        for (int caller = 0; caller < kCallers; ++caller) {
+            SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(decision.mode) << ", "
+                                            << kCallerNames[caller]);
+            const CallRecord& record = *records[kCallers - 1 - caller];
+            EXPECT_EQ(decision.refused[caller], record.refused);
+            EXPECT_STREQ(decision.reasons[caller], CallReasonWord(record.reason));
+            EXPECT_STREQ(kRecordedNumbers[caller], record.number);
+            EXPECT_STREQ(kRecordedNames[caller], record.name);
+            EXPECT_STREQ(L"End to end", record.profileName);
+            EXPECT_EQ(static_cast<DWORD>(decision.mode), record.mode);
+        }
+        // Nothing else was written.
+        RegDeleteTreeW(HKEY_CURRENT_USER, kHistoryKey);
         EXPECT_EQ(before, RegistrySnapshot(kAppKey)) << "a screening run wrote to the registry";
     }
 }
@@ -110,5 +151,12 @@ TEST_F(ScreeningEndToEnd, NoModeRefusesWhileACallIsTalkedOn) {
         CallReport call = Ring(L"ring --withheld --while-talking --ring-ms 1500");
         ASSERT_TRUE(call.reported) << call.raw;
         EXPECT_EQ("rang-out", call.outcome) << call.raw;
+        // What the rule would have refused is recorded as let through, for the talking.
+        CallRecords records;
+        ASSERT_EQ(S_OK, CallHistory::Read(&records));
+        ASSERT_FALSE(records.empty());
+        EXPECT_FALSE(records.front()->refused);
+        EXPECT_STREQ(decision.refused[Withheld] ? L"talking" : L"withheld",
+                     CallReasonWord(records.front()->reason));
     }
 }

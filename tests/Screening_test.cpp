@@ -2,6 +2,7 @@
 // the real contact database, and the End key seen by a low-level keyboard hook.
 #include "app/MainWindow.h"
 #include "screening/ScreenIncomingCall.h"
+#include "store/CallHistory.h"
 #include "store/Profile.h"
 #include "support/KeyRecorder.h"
 #include "support/Phone.h"
@@ -20,6 +21,8 @@ const char kAddressBook[] = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ada Byron\r\n"
                             "TEL:0161 496 0000\r\nCATEGORIES:Homework\r\nEND:VCARD\r\n"
                             "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Pizza Napoli\r\n"
                             "TEL:+1 425 555 0188\r\nEND:VCARD\r\n";
+
+const wchar_t kHistoryKey[] = L"Software\\Quorvane\\Vespera\\History";
 
 // An OID no contact has: the store fails to find it.
 const DWORD kMissingOid = 0x7FFFFFF0;
@@ -66,7 +69,8 @@ protected:
     bool Refused(const wchar_t* number, DWORD oid, HRESULT* result = nullptr) {
         ScopedPhoneStatus status(SN_PHONEINCOMINGCALL_BITMASK);
         ScopedCaller caller(number, oid);
-        HRESULT hr = ScreenIncomingCall();
+        HRESULT hr =
+            ScreenIncomingCall(TheMainWindow().settings.activeProfile, TheMainWindow().hwnd);
         if (result)
             *result = hr;
         EXPECT_EQ(S_OK, ContactServerCanUnload()) << "a contact object was not released";
@@ -87,10 +91,17 @@ TEST_F(ScreeningTest, WithoutAnActiveProfileEveryCallGoesThrough) {
     HRESULT hr = S_OK;
     EXPECT_FALSE(Refused(L"5550100", 0, &hr));
     EXPECT_TRUE(FAILED(hr));
+    EXPECT_FALSE(KeyExists(kHistoryKey)) << "Off screens nothing and records nothing";
 
     TheMainWindow().settings.SetActiveProfile(L"{00000000-0000-0000-0000-000000000000}");
     EXPECT_FALSE(Refused(L"5550100", 0, &hr));
     EXPECT_TRUE(FAILED(hr));
+    CallRecords records;
+    ASSERT_EQ(S_OK, CallHistory::Read(&records));
+    ASSERT_EQ(1u, records.size());
+    EXPECT_FALSE(records[0]->refused);
+    EXPECT_EQ(CallReason::NoProfile, records[0]->reason);
+    EXPECT_STREQ(L"5550100", records[0]->number);
 }
 
 TEST_F(ScreeningTest, OffRefusesNothingAndBlockAllEverything) {
@@ -203,6 +214,7 @@ TEST_F(ScreeningTest, NothingIsRefusedWhileACallIsTalkedOn) {
     Activate(ScreeningMode::BlockAll);
     ScopedPhoneStatus status(SN_PHONEINCOMINGCALL_BITMASK | SN_PHONECALLTALKING_BITMASK);
     ScopedCaller caller(L"5550100", 0);
-    EXPECT_EQ(S_OK, ScreenIncomingCall());
+    EXPECT_EQ(S_OK,
+              ScreenIncomingCall(TheMainWindow().settings.activeProfile, TheMainWindow().hwnd));
     EXPECT_TRUE(recorder.KeysBeforeSentinel().empty());
 }

@@ -612,32 +612,64 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
     }
 }
 
-// One dialog with one edit ("hello"), built in memory.
-std::vector<WORD> DialogTemplate() {
+// One dialog with edits ("hello"), IDs from 100, one below the other, built in memory.
+std::vector<WORD> DialogTemplate(WORD edits = 1) {
     std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD) + 3, 0);
     auto* header = reinterpret_cast<DLGTEMPLATE*>(words.data());
     header->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    header->cdit = 1;
+    header->cdit = edits;
     header->cx = 100;
     header->cy = 60;
-    while (words.size() % 2)
+    for (WORD i = 0; i < edits; ++i) {
+        while (words.size() % 2)
+            words.push_back(0);
+        std::vector<WORD> item(sizeof(DLGITEMTEMPLATE) / sizeof(WORD), 0);
+        auto* control = reinterpret_cast<DLGITEMTEMPLATE*>(item.data());
+        control->style = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
+        control->x = 4;
+        control->y = static_cast<short>(4 + 16 * i);
+        control->cx = 80;
+        control->cy = 12;
+        control->id = static_cast<WORD>(100 + i);
+        words.insert(words.end(), item.begin(), item.end());
+        words.push_back(0xFFFF);
+        words.push_back(0x0081); // edit
+        for (const WCHAR* c = L"hello"; *c; ++c)
+            words.push_back(*c);
         words.push_back(0);
-    std::vector<WORD> item(sizeof(DLGITEMTEMPLATE) / sizeof(WORD), 0);
-    auto* control = reinterpret_cast<DLGITEMTEMPLATE*>(item.data());
-    control->style = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
-    control->x = 4;
-    control->y = 4;
-    control->cx = 80;
-    control->cy = 12;
-    control->id = 100;
-    words.insert(words.end(), item.begin(), item.end());
-    words.push_back(0xFFFF);
-    words.push_back(0x0081); // edit
-    for (const WCHAR* c = L"hello"; *c; ++c)
-        words.push_back(*c);
-    words.push_back(0);
-    words.push_back(0); // no creation data
+        words.push_back(0); // no creation data
+    }
     return words;
+}
+
+// A full-screen dialog that presses the keys one by one in its own loop and records
+// which field has the focus before each key and after the last.
+struct NavigationRun {
+    std::vector<WPARAM> keys;
+    std::vector<int> focus;
+};
+
+INT_PTR CALLBACK NavigationProcedure(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+    auto* run = reinterpret_cast<NavigationRun*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        SHINITDLGINFO info = {SHIDIM_FLAGS, dialog, SHIDIF_SIZEDLGFULLSCREEN};
+        SHInitDialog(&info);
+        SetFocus(GetDlgItem(dialog, 100));
+        PostMessageW(dialog, WM_APP, 0, 0);
+        return FALSE;
+    }
+    if (message != WM_APP || !run)
+        return FALSE;
+    // The key posted before this message has been through the loop's hooks by now.
+    run->focus.push_back(GetDlgCtrlID(GetFocus()));
+    if (run->focus.size() > run->keys.size()) {
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    }
+    PostMessageW(GetFocus(), WM_KEYDOWN, run->keys[run->focus.size() - 1], 0);
+    PostMessageW(dialog, WM_APP, 0, 0);
+    return TRUE;
 }
 
 TEST_F(SoftKeyBarTest, BackClosesADialogUnlessOverridden) {
@@ -657,6 +689,24 @@ TEST_F(SoftKeyBarTest, BackClosesADialogUnlessOverridden) {
     EXPECT_EQ(2, overridden.hotKeys);
     EXPECT_STREQ(L"hell", overridden.text);
     EXPECT_FALSE(IsWindow(overridden.bar));
+}
+
+TEST_F(SoftKeyBarTest, UpAndDownMoveBetweenFieldsOfAFullScreenDialogOnASmartphone) {
+    const std::vector<WORD> dialog = DialogTemplate(3);
+    const auto* layout = reinterpret_cast<const DLGTEMPLATE*>(dialog.data());
+    const std::vector<WPARAM> keys = {VK_DOWN, VK_DOWN, VK_DOWN, VK_UP, VK_LEFT, VK_UP, VK_UP};
+    NavigationRun smartphone{keys, {}};
+    ASSERT_EQ(IDOK, DialogBoxIndirectParamW(nullptr, layout, owner, NavigationProcedure,
+                                            reinterpret_cast<LPARAM>(&smartphone)));
+    // No wrapping around at either end; Left stays in the edit.
+    EXPECT_EQ((std::vector<int>{100, 101, 102, 102, 101, 101, 100, 100}), smartphone.focus);
+
+    // The Pocket PC's dialogs move with the stylus and Tab: the edit keeps its arrows.
+    device.Set(PHONEEMU_PLATFORM_POCKETPC, 240, 320, 96);
+    NavigationRun pocketPC{keys, {}};
+    ASSERT_EQ(IDOK, DialogBoxIndirectParamW(nullptr, layout, owner, NavigationProcedure,
+                                            reinterpret_cast<LPARAM>(&pocketPC)));
+    EXPECT_EQ(std::vector<int>(keys.size() + 1, 100), pocketPC.focus);
 }
 
 TEST_F(SoftKeyBarTest, DestroyingTheOwnerTakesTheBarWithIt) {

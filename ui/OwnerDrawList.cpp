@@ -1,6 +1,7 @@
 #include "ui/OwnerDrawList.h"
 #include "app/Process.h"
 #include "store/AppSettings.h"
+#include <strsafe.h>
 
 namespace {
 
@@ -40,6 +41,7 @@ COLORREF SystemColour(int index) {
     return GetSysColor(index);
 }
 
+const WCHAR kRowFace[] = L"Tahoma";
 const UINT kTitleFormat = DT_BOTTOM | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
 const UINT kDetailFormat = DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
 const UINT kEmptyTextFormat = DT_CENTER | DT_WORDBREAK | DT_NOCLIP | DT_NOPREFIX;
@@ -180,6 +182,9 @@ HRESULT OwnerDrawList::CreateGdiResources() {
     // The system font's description carries the character width of its own height;
     // kept, it would squeeze the larger row fonts.
     font.lfWidth = 0;
+    // Its face, "System", has no bold cut here and renders thin and letter-spaced;
+    // Tahoma, the phone's own face, has both weights.
+    StringCchCopyW(font.lfFaceName, ARRAYSIZE(font.lfFaceName), kRowFace);
 
     // Positive heights: cell heights, as the phone's own lists use them.
     font.lfHeight = dpi * titlePointSize / 72;
@@ -224,6 +229,16 @@ LRESULT CALLBACK OwnerDrawList::ListProcedure(HWND window, UINT message, WPARAM 
         if (SUCCEEDED(list->DrawEmptyText(reinterpret_cast<HDC>(wParam))))
             return 1;
         break;
+    case WM_GETDLGCODE: {
+        // Action activates a row: in a dialog it must reach the list, not end the
+        // dialog as its default command.
+        const auto* key = reinterpret_cast<const MSG*>(lParam);
+        LRESULT code = CallWindowProcW(controlProc, window, message, wParam, lParam);
+        if (key && (key->message == WM_KEYDOWN || key->message == WM_CHAR) &&
+            key->wParam == VK_RETURN)
+            code |= DLGC_WANTMESSAGE;
+        return code;
+    }
     case WM_NCDESTROY:
         // The image list belongs to this object, not to the control, which would
         // otherwise destroy it on its way out.

@@ -40,9 +40,27 @@ const DWORD kArrowsStyle = WS_CHILD | WS_VISIBLE | UDS_WRAP | UDS_SETBUDDYINT | 
 const LPARAM kBackOverride =
     MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY);
 
-const int kLaidOutControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_REPEAT_HEADING,
-                                IDC_AREA_HEADING, IDC_NAME,         IDC_MODE,
-                                IDC_REPEAT,       IDC_CONTACTS,     IDC_CATEGORY};
+// The fields from top to bottom, laid out on every size change: each heading sits
+// right above its field, with a gap before it; a control that shares the place of the
+// one before it (only one of them shows at a time) starts at the same height; the
+// contact list takes what is left of the screen. A field added here needs no other
+// layout work, its spinner arrows included.
+enum class Place { Heading, Field, SamePlace, Rest };
+struct StackedControl {
+    int id;
+    Place place;
+};
+const StackedControl kStack[] = {
+    {IDC_NAME_HEADING, Place::Heading},   {IDC_NAME, Place::Field},
+    {IDC_MODE_HEADING, Place::Heading},   {IDC_MODE, Place::Field},
+    {IDC_REPEAT_HEADING, Place::Heading}, {IDC_REPEAT, Place::Field},
+    {IDC_AREA_HEADING, Place::Heading},   {IDC_CONTACTS, Place::Rest},
+    {IDC_CATEGORY, Place::SamePlace},
+};
+// Gaps at 96 dpi: above the first heading, above every other heading, below a heading.
+const int kTopGap = 3;
+const int kGroupGap = 5;
+const int kHeadingGap = 1;
 const int kBoldControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_REPEAT_HEADING,
                              IDC_AREA_HEADING};
 const UINT kContactCommands[] = {IDM_ADD_CONTACT, IDM_REMOVE_CONTACT, IDM_REMOVE_ALL_CONTACTS};
@@ -135,6 +153,58 @@ private:
     Profile copy;
     DWORD modified = 0;
 };
+
+bool HasClass(HWND window, LPCWSTR name) {
+    WCHAR actual[32] = L"";
+    return GetClassNameW(window, actual, ARRAYSIZE(actual)) && lstrcmpiW(actual, name) == 0;
+}
+
+// A heading is as tall as its text in its own font at the given width, descenders
+// included: the bold font is taller than the dialog font that the template's sizes
+// follow, and a heading too long for a narrow screen wraps onto a second line.
+int HeadingHeight(HWND control, int width) {
+    HDC dc = GetDC(control);
+    if (!dc)
+        return 0;
+    HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    const int line = metrics.tmHeight + metrics.tmExternalLeading;
+    int lines = 1;
+    WCHAR text[kRepeatTextChars] = L"";
+    if (GetWindowTextW(control, text, ARRAYSIZE(text)) > 0 && width > 0) {
+        RECT needed = {0, 0, width, 0};
+        DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        if (metrics.tmHeight > 0)
+            lines = (needed.bottom - needed.top + metrics.tmHeight - 1) / metrics.tmHeight;
+        if (lines < 1)
+            lines = 1;
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return lines * line;
+}
+
+// A stored text longer than its field accepts (from an older version, a .reg import)
+// shows whole, since the limit holds only for typing; while the field still holds it
+// the record keeps it whole. An edited field gives what the field accepts.
+bool ShowsLongStoredText(HWND field, LPCWSTR stored, int limit) {
+    if (!stored)
+        return false;
+    const size_t length = wcslen(stored);
+    if (length <= static_cast<size_t>(limit) ||
+        static_cast<size_t>(GetWindowTextLengthW(field)) != length)
+        return false;
+    auto* shown = static_cast<LPWSTR>(LocalAlloc(LPTR, (length + 1) * sizeof(WCHAR)));
+    if (!shown)
+        return false;
+    const bool same =
+        static_cast<size_t>(GetWindowTextW(field, shown, static_cast<int>(length + 1))) == length &&
+        wcscmp(shown, stored) == 0;
+    LocalFree(shown);
+    return same;
+}
 
 HINSTANCE ProgramInstance() {
     return AppInstance() ? AppInstance() : GetModuleHandleW(nullptr);
@@ -293,7 +363,8 @@ HRESULT ProfileEditor::Initialise() {
     hr = FillModeSelector();
     if (FAILED(hr))
         return hr;
-    hr = CreateRepeatSelector((IsPocketPC() ? ScaleY(131) : ScaleY(136)) + GrowRepeatHeading());
+    // The layout puts it in its place below the mode.
+    hr = CreateRepeatSelector(IsPocketPC() ? ScaleY(75) : ScaleY(80));
     if (FAILED(hr))
         return hr;
     hr = FillRepeatSelector();
@@ -316,7 +387,8 @@ HRESULT ProfileEditor::Initialise() {
     if (FAILED(hr))
         return hr;
 
-    // The z-order is the tab order: the selectors come right after the name.
+    // The z-order is the tab order, and the order Up and Down move in: the selectors
+    // come right after the name, the mode first.
     SetWindowPos(modeSelector, nameField, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     SetWindowPos(repeatSelector, modeSelector, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
@@ -356,41 +428,6 @@ HRESULT ProfileEditor::CreateRepeatSelector(int y) {
     return CreateChoice(IDC_REPEAT, IDC_REPEAT_ARROWS, y,
                         RepeatEntries(profile->repeatMinutes, entries), &repeatSelector,
                         &repeatArrows);
-}
-
-int ProfileEditor::GrowRepeatHeading() {
-    // The heading takes two lines where the screen is narrow for its font: it grows to
-    // its text once, and what is below it moves down as much.
-    HWND heading = GetDlgItem(hwnd, IDC_REPEAT_HEADING);
-    RECT client = {}, bounds = {};
-    if (!heading || !GetClientRect(hwnd, &client) || !GetWindowRect(heading, &bounds))
-        return 0;
-    WCHAR text[kRepeatTextChars] = L"";
-    GetWindowTextW(heading, text, ARRAYSIZE(text));
-    HDC dc = GetDC(heading);
-    if (!dc)
-        return 0;
-    const HGDIOBJ previous =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(heading, WM_GETFONT, 0, 0)));
-    RECT needed = {0, 0, client.right - client.left - 2 * ScaleX(7), 0};
-    DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    SelectObject(dc, previous);
-    ReleaseDC(heading, dc);
-    const int extra = (needed.bottom - needed.top) - (bounds.bottom - bounds.top);
-    if (extra <= 0)
-        return 0;
-    SetWindowPos(heading, nullptr, 0, 0, bounds.right - bounds.left, needed.bottom - needed.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (int id : {IDC_AREA_HEADING, IDC_CONTACTS, IDC_CATEGORY}) {
-        HWND below = GetDlgItem(hwnd, id);
-        RECT place = {};
-        if (!below || !GetWindowRect(below, &place))
-            continue;
-        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&place), 2);
-        SetWindowPos(below, nullptr, place.left, place.top + extra, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    return extra;
 }
 
 HRESULT ProfileEditor::CreateChoice(int id, int arrowsId, int y, int entries, HWND* selector,
@@ -473,59 +510,104 @@ void ProfileEditor::Layout() {
     GetClientRect(hwnd, &client);
     const int margin = ScaleX(7);
     const int width = client.right - client.left - 2 * margin;
-    for (int id : kLaidOutControls) {
-        HWND control = GetDlgItem(hwnd, id);
-        if (!control)
-            continue;
-        RECT bounds = {};
-        GetWindowRect(control, &bounds);
-        POINT topLeft = {bounds.left, bounds.top};
-        ScreenToClient(hwnd, &topLeft);
-        int height = bounds.bottom - bounds.top;
-        if ((control == modeSelector || control == repeatSelector) && IsPocketPC()) {
-            // A drop-down list takes the height of its open list; its window is only
-            // the closed part.
-            RECT dropped = {};
-            if (SendMessageW(control, CB_GETDROPPEDCONTROLRECT, 0,
-                             reinterpret_cast<LPARAM>(&dropped)))
-                height = dropped.bottom - dropped.top;
+    // The list keeps the same gap below as on its sides, measured from the screen's edge.
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    const int bottom = client.bottom - (origin.x + margin);
+
+    // Places the stack with the given gap above the headings, moving the controls when
+    // asked; gives the height left to the contact list.
+    auto stack = [&](int groupGap, bool move) {
+        int y = ScaleY(kTopGap);
+        int placeTop = y;
+        int rest = 0;
+        bool first = true;
+        for (const StackedControl& entry : kStack) {
+            HWND control = GetDlgItem(hwnd, entry.id);
+            if (!control)
+                continue;
+            RECT bounds = {};
+            GetWindowRect(control, &bounds);
+            int height = bounds.bottom - bounds.top;
+            int top = placeTop;
+            if (entry.place != Place::SamePlace) {
+                if (entry.place == Place::Heading && !first)
+                    y += groupGap;
+                top = y;
+            }
+            if (entry.place == Place::Heading)
+                height = HeadingHeight(control, width);
+            else if (entry.place == Place::Rest)
+                rest = height = bottom > top ? bottom - top : 0;
+            if (move) {
+                // A drop-down list's window is only its closed part; it is moved with
+                // the height of its open list.
+                int windowHeight = height;
+                RECT dropped = {};
+                if (HasClass(control, WC_COMBOBOXW) &&
+                    SendMessageW(control, CB_GETDROPPEDCONTROLRECT, 0,
+                                 reinterpret_cast<LPARAM>(&dropped)))
+                    windowHeight = dropped.bottom - dropped.top;
+                MoveWindow(control, margin, top, width, windowHeight, TRUE);
+                FitArrows(control);
+            }
+            if (entry.place != Place::SamePlace) {
+                placeTop = top;
+                y = top + height + (entry.place == Place::Heading ? ScaleY(kHeadingGap) : 0);
+            }
+            first = false;
         }
-        MoveWindow(control, margin, topLeft.y, width, height, TRUE);
-    }
-    if (IsPocketPC()) {
-        // The contact list reaches down the screen, as far from the bottom as from
-        // the sides.
-        RECT list = {};
-        GetWindowRect(contactListControl, &list);
-        POINT top = {list.left, list.top};
-        ScreenToClient(hwnd, &top);
-        const int height = (client.bottom - client.top) - top.y - list.left;
-        SetWindowPos(contactListControl, nullptr, 0, 0, list.right - list.left, height,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    } else {
-        // The arrows follow the list boxes to their new places.
-        SendMessageW(modeArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(modeSelector), 0);
-        WidenArrows(modeSelector, modeArrows);
-        SendMessageW(repeatArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(repeatSelector), 0);
-        WidenArrows(repeatSelector, repeatArrows);
+        return rest;
+    };
+    // Where the screen is too short for a whole row of the list below the fields (a
+    // small Smartphone, where the long headings take two lines), the gaps between the
+    // groups go first.
+    int groupGap = ScaleY(kGroupGap);
+    if (stack(groupGap, false) < ListRowSpace())
+        groupGap = 0;
+    stack(groupGap, true);
+    ShowSelectedContact();
+}
+
+int ProfileEditor::ListRowSpace() {
+    MEASUREITEMSTRUCT row = {};
+    if (FAILED(contactList.MeasureItem(&row)))
+        return 0;
+    RECT window = {}, inside = {};
+    GetWindowRect(contactListControl, &window);
+    GetClientRect(contactListControl, &inside);
+    return static_cast<int>(row.itemHeight) + (window.bottom - window.top) -
+           (inside.bottom - inside.top);
+}
+
+void ProfileEditor::FitArrows(HWND box) {
+    for (HWND arrows = GetWindow(hwnd, GW_CHILD); arrows; arrows = GetWindow(arrows, GW_HWNDNEXT)) {
+        if (!HasClass(arrows, UPDOWN_CLASSW) ||
+            reinterpret_cast<HWND>(SendMessageW(arrows, UDM_GETBUDDY, 0, 0)) != box)
+            continue;
+        // The arrows follow the list box to its new place, then take two square
+        // buttons from its width: desktop arrows come too narrow for a finger.
+        SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(box), 0);
+        RECT boxRect = {}, arrowsRect = {};
+        if (!GetWindowRect(box, &boxRect) || !GetWindowRect(arrows, &arrowsRect))
+            continue;
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&boxRect), 2);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&arrowsRect), 2);
+        const int wanted = 2 * (boxRect.bottom - boxRect.top);
+        const int extra = wanted - (arrowsRect.right - arrowsRect.left);
+        if (extra <= 0 || boxRect.right - boxRect.left <= 2 * extra)
+            continue;
+        MoveWindow(box, boxRect.left, boxRect.top, boxRect.right - boxRect.left - extra,
+                   boxRect.bottom - boxRect.top, TRUE);
+        MoveWindow(arrows, arrowsRect.left - extra, boxRect.top, wanted,
+                   boxRect.bottom - boxRect.top, TRUE);
     }
 }
 
-void ProfileEditor::WidenArrows(HWND selector, HWND arrows) {
-    // Desktop arrows come narrow; a finger or a stylus needs two square buttons, taken
-    // from the list box's width.
-    RECT box = {}, buttons = {};
-    if (!GetWindowRect(selector, &box) || !GetWindowRect(arrows, &buttons))
-        return;
-    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&box), 2);
-    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&buttons), 2);
-    const int wanted = 2 * (box.bottom - box.top);
-    const int extra = wanted - (buttons.right - buttons.left);
-    if (extra <= 0 || box.right - box.left <= 2 * extra)
-        return;
-    MoveWindow(selector, box.left, box.top, box.right - box.left - extra, box.bottom - box.top,
-               TRUE);
-    MoveWindow(arrows, buttons.left - extra, box.top, wanted, box.bottom - box.top, TRUE);
+void ProfileEditor::ShowSelectedContact() {
+    const int selected = contactList.GetSelectedIndex();
+    if (selected >= 0)
+        SendMessageW(contactListControl, LVM_ENSUREVISIBLE, static_cast<WPARAM>(selected), FALSE);
 }
 
 ScreeningMode ProfileEditor::SelectedMode() const {
@@ -578,6 +660,7 @@ HRESULT ProfileEditor::ApplyMode() {
     switch (ClassOf(SelectedMode())) {
     case ModeClass::List:
         ShowWindow(contactListControl, SW_SHOW);
+        ShowSelectedContact();
         SetDlgItemTextW(hwnd, IDC_AREA_HEADING, ResourceText(IDS_CONTACTS_HEADING).Get());
         ShowWindow(GetDlgItem(hwnd, IDC_AREA_HEADING), SW_SHOW);
         break;
@@ -598,9 +681,9 @@ HRESULT ProfileEditor::Commit() {
     const bool valid = UpdateDoneKey();
     GetWindowTextW(nameField, name, ARRAYSIZE(name));
     HRESULT hr = valid && name[0] ? S_OK : E_FAIL;
-    if (SUCCEEDED(hr))
+    if (SUCCEEDED(hr) && !ShowsLongStoredText(nameField, profile->name, kNameChars))
         hr = profile->SetName(name);
-    if (SUCCEEDED(hr)) {
+    if (SUCCEEDED(hr) && !ShowsLongStoredText(categoryField, profile->category, kCategoryChars)) {
         WCHAR category[kCategoryChars + 1] = L"";
         GetWindowTextW(categoryField, category, ARRAYSIZE(category));
         if (category[0])
@@ -691,27 +774,40 @@ void ProfileEditor::StepChoice(HWND selector, int delta) {
         ApplyMode();
 }
 
-// The phone's spinner keys: left and right turn it, wrapping around; up and down go to
-// the field above or below, as everywhere else in the dialog.
+// The phone's spinner keys: left and right turn it, wrapping around. Up and down are
+// left to the shell, which moves to the field above or below; Action does nothing here
+// (it must not reach the dialog manager, which would take it for Done).
 LRESULT CALLBACK ProfileEditor::SpinnerProcedure(HWND window, UINT message, WPARAM wParam,
                                                  LPARAM lParam, UINT_PTR id, DWORD_PTR editor) {
     auto* self = reinterpret_cast<ProfileEditor*>(editor);
-    if (message == WM_KEYDOWN) {
-        switch (wParam) {
-        case VK_LEFT:
-        case VK_RIGHT:
+    switch (message) {
+    case WM_GETDLGCODE: {
+        const auto* key = reinterpret_cast<const MSG*>(lParam);
+        LRESULT code = DefSubclassProc(window, message, wParam, lParam);
+        if (key && key->message == WM_KEYDOWN && (key->wParam == VK_UP || key->wParam == VK_DOWN))
+            code &= ~static_cast<LRESULT>(DLGC_WANTARROWS | DLGC_WANTMESSAGE);
+        if (key && (key->message == WM_KEYDOWN || key->message == WM_CHAR) &&
+            key->wParam == VK_RETURN)
+            code |= DLGC_WANTMESSAGE;
+        return code;
+    }
+    case WM_KEYDOWN:
+        if (wParam == VK_LEFT || wParam == VK_RIGHT) {
             self->StepChoice(window, wParam == VK_RIGHT ? 1 : -1);
             return 0;
-        case VK_UP:
-        case VK_DOWN:
-            if (HWND next = GetNextDlgTabItem(self->hwnd, window, wParam == VK_UP))
-                SendMessageW(self->hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
-            return 0;
-        default:
-            break;
         }
-    } else if (message == WM_NCDESTROY) {
+        if (wParam == VK_RETURN)
+            return 0;
+        break;
+    case WM_CHAR:
+        if (wParam == VK_RETURN)
+            return 0;
+        break;
+    case WM_NCDESTROY:
         RemoveWindowSubclass(window, SpinnerProcedure, id);
+        break;
+    default:
+        break;
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }

@@ -48,7 +48,6 @@ public:
     HWND modeArrows = nullptr;   // owned; Smartphone only
     HWND contactListControl = nullptr;
     HWND categoryField = nullptr;
-
     HWND repeatSelector = nullptr; // owned
     HWND repeatArrows = nullptr;   // owned; Smartphone only
     SHACTIVATEINFO activateInfo = {};
@@ -64,13 +63,14 @@ private:
     HRESULT FillModeSelector();
     HRESULT CreateRepeatSelector(int y);
     HRESULT FillRepeatSelector();
-    // Pixels the repeat heading grew by to show its whole text.
-    int GrowRepeatHeading();
     // A choice control of this kind of phone: a drop-down list, or a spinner made of a
     // one-line list box and arrows (entries: how many the arrows step through).
     HRESULT CreateChoice(int id, int arrowsId, int y, int entries, HWND* selector, HWND* arrows);
     void Layout();
-    void WidenArrows(HWND selector, HWND arrows);
+    // The height one whole row of the contact list needs, its frame included.
+    int ListRowSpace();
+    void FitArrows(HWND box);
+    void ShowSelectedContact();
     void UpdateMenu(HMENU menu);
     bool OnCommand(WORD id, WORD notification);
     LRESULT OnNotify(const NMHDR* header);

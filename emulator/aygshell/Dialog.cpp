@@ -1,4 +1,5 @@
 // Full-screen dialogs and the keys and activation that the phone's shell handles for them.
+#include "Navigation.h"
 #include "Screen.h"
 #include <aygshell.h>
 
@@ -22,6 +23,11 @@ extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi) {
     RECT area = screen.WorkArea();
     if (pshidi->dwFlags & SHIDIF_FULLSCREENNOMENUBAR)
         area.bottom = screen.height;
+    // A Smartphone has no Tab key and no touch screen: Up and Down move between fields.
+    WCHAR name[16] = L"";
+    if (!screen.pocketPC && GetClassNameW(pshidi->hDlg, name, ARRAYSIZE(name)) &&
+        lstrcmpW(name, L"#32770") == 0 && !EnableFieldNavigation(pshidi->hDlg))
+        return FALSE;
     return SetWindowPos(pshidi->hDlg, nullptr, area.left, area.top, area.right - area.left,
                         area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -3,6 +3,7 @@
 // (F1 left, F2 right), runs the key: a plain item sends its command to the owner, a popup
 // opens upward above the bar. The bar also reroutes overridden keys (Back, mostly) to its
 // owner as WM_HOTKEY.
+#include "Navigation.h"
 #include "Screen.h"
 #include <aygshell.h>
 #include <new>
@@ -506,7 +507,9 @@ extern "C" HRESULT WINAPI SHEnableSoftkey(HWND hwndMenuBar, UINT uid, BOOL bByIn
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     // Unloaded by FreeLibrary: the class must not outlive its procedure.
-    if (reason == DLL_PROCESS_DETACH && !reserved)
+    if (reason == DLL_PROCESS_DETACH && !reserved) {
         UnregisterClassW(kBarClass, instance);
+        UnhookFieldNavigation();
+    }
     return TRUE;
 }

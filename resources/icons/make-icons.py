@@ -232,6 +232,37 @@ def contact(size):
     )
 
 
+def call_refused(size):
+    """A red disc crossed by a white bar: a call Vespera ended."""
+    cx, cy, r, border = badge_geometry(size)
+    fill = vertical_gradient(hex_colour("ef6a5e"), hex_colour("b8261b"), cy - r, cy + r)
+    half = max(1.0, round(size * 0.09))
+    bar = rect(round(cx - 0.55 * r), cy - half, round(cx + 0.55 * r), cy + half)
+    return render(
+        size,
+        [
+            (disc(cx, cy, r), flat(hex_colour("8c1a12"))),
+            (disc(cx, cy, r - border), fill),
+            (bar, flat(hex_colour("ffffff"))),
+        ],
+    )
+
+
+def call_allowed(size):
+    """A blue disc holding a white handset: a call Vespera let ring."""
+    cx, cy, r, border = badge_geometry(size)
+    fill = vertical_gradient(hex_colour("6fb1f2"), hex_colour("2a69c0"), cy - r, cy + r)
+    box = r * 1.05
+    return render(
+        size,
+        [
+            (disc(cx, cy, r), flat(hex_colour("1b3f7a"))),
+            (disc(cx, cy, r - border), fill),
+            (handset(cx - box / 2.0, cy - box / 2.0, box), flat(hex_colour("ffffff"))),
+        ],
+    )
+
+
 def turned_rounded_rect(cx, cy, half_length, half_width, degrees, r):
     """A rounded rectangle centred on (cx, cy), its length turned by `degrees`."""
     a = math.radians(degrees)
@@ -455,6 +486,8 @@ def main():
         ("profile-inactive", profile_inactive),
         ("profile-active", profile_active),
         ("contact", contact),
+        ("call-refused", call_refused),
+        ("call-allowed", call_allowed),
     ]
     for name, draw in list_icons:
         drawn = [draw(size) for size in LIST_SIZES]

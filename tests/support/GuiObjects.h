@@ -20,3 +20,9 @@ GuiObjectCount CountGuiObjects();
 // ascending order, so after taking handles until a long run of new ones appears,
 // every slot below the highest is ours or held by a live object.
 long LiveHandles(bool gdi);
+
+#include <gtest/gtest.h>
+
+// The font draws visibly bold Tahoma: the face picked is "Tahoma" at weight 700, and a
+// line set in it takes a fifth more ink than in the regular weight.
+::testing::AssertionResult RendersTahomaBold(HFONT font);

@@ -118,21 +118,122 @@ ScopedCaller::~ScopedCaller() {
     RegDeleteKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLEROID_VALUE);
 }
 
-#include <regext.h>
+#include <commctrl.h>
 
-HRESULT RegisterVesperaRequest(bool blockAll) {
-    NOTIFICATIONCONDITION condition = {};
-    condition.ctComparisonType = REG_CT_EQUAL;
-    condition.dwMask = SN_PHONEINCOMINGCALL_BITMASK;
-    condition.TargetValue.dw = SN_PHONEINCOMINGCALL_BITMASK;
-    std::wstring command = L"\"" + BinPath(L"vespera.exe") + L"\"";
-    if (blockAll)
-        command += L" /BlockAll";
-    RegistryStopNotification(L"Vespera.IncomingCall");
-    return RegistryNotifyApp(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE,
-                             L"Vespera.IncomingCall", command.c_str(),
-                             blockAll ? nullptr : L"VesperaClass", blockAll ? nullptr : L"Vespera",
-                             WM_USER + 1, 0, &condition);
+namespace {
+
+const wchar_t kAppKey[] = L"Software\\Quorvane\\Vespera";
+const DWORD kVesperaWaitMs = 30000;
+
+template <class Condition> bool WaitUntil(Condition condition, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// The list view's row whose text is the name, read inside the list's own process.
+int FindRow(HWND list, const std::wstring& name) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(list, &processId);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process)
+        return -1;
+    const SIZE_T textChars = 260;
+    char* remote = static_cast<char*>(VirtualAllocEx(
+        process, nullptr, sizeof(LVITEMW) + textChars * sizeof(WCHAR), MEM_COMMIT, PAGE_READWRITE));
+    int found = -1;
+    const int rows = remote ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int i = 0; i < rows && found < 0; ++i) {
+        LVITEMW item = {};
+        item.pszText = reinterpret_cast<LPWSTR>(remote + sizeof(LVITEMW));
+        item.cchTextMax = textChars;
+        WCHAR text[textChars] = L"";
+        if (WriteProcessMemory(process, remote, &item, sizeof(item), nullptr) &&
+            SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(remote)) >= 0 &&
+            ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof(text) - 2, nullptr) &&
+            name == text)
+            found = i;
+    }
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return found;
+}
+
+// A shown dialog (a message box) of another thread owned by the window.
+HWND OwnedBox(HWND owner) {
+    struct Search {
+        HWND owner, found;
+    } search = {owner, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            WCHAR name[16] = L"";
+            GetClassNameW(window, name, ARRAYSIZE(name));
+            if (wcscmp(name, L"#32770") == 0 && GetWindow(window, GW_OWNER) == s->owner &&
+                IsWindowVisible(window)) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+} // namespace
+
+::testing::AssertionResult ActivateInVespera(const std::wstring& profileName) {
+    // A returning user: the samples made and every notice seen, so no box but the
+    // question comes up.
+    HKEY app = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &app,
+                        nullptr) != ERROR_SUCCESS)
+        return ::testing::AssertionFailure() << "cannot write the settings";
+    const DWORD one = 1;
+    for (LPCWSTR value : {L"Sample", L"OneTimeMsg_190", L"OneTimeMsg_191", L"OneTimeMsg_192"})
+        RegSetValueExW(app, value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof(one));
+    RegCloseKey(app);
+
+    ChildProcess vespera;
+    if (!vespera.Start(L"\"" + BinPath(L"vespera.exe") + L"\""))
+        return ::testing::AssertionFailure() << "vespera.exe did not start";
+    // The window can be found before its list is built.
+    HWND window = WaitForWindow(L"VesperaClass", L"Vespera", kVesperaWaitMs);
+    HWND list = nullptr;
+    int row = -1;
+    if (!WaitUntil(
+            [&] {
+                list = window ? GetDlgItem(window, 650) : nullptr;
+                return list && (row = FindRow(list, profileName)) >= 0;
+            },
+            kVesperaWaitMs))
+        return ::testing::AssertionFailure() << "no row \"" << Narrow(profileName) << "\"";
+    // Select the row, then Action on it, as the phone's keys would.
+    PostMessageW(list, WM_KEYDOWN, VK_HOME, 0);
+    for (int step = 0; step < row; ++step)
+        PostMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+    if (!WaitUntil(
+            [&] {
+                return SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                    LVNI_SELECTED) == row;
+            },
+            kVesperaWaitMs))
+        return ::testing::AssertionFailure() << "the row was not selected";
+    PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+    HWND question = nullptr;
+    if (!WaitUntil([&] { return (question = OwnedBox(window)) != nullptr; }, kVesperaWaitMs))
+        return ::testing::AssertionFailure() << "Vespera did not ask";
+    PostMessageW(question, WM_COMMAND, IDOK, 0);
+    DWORD exitCode = 0;
+    if (!vespera.Wait(kVesperaWaitMs, &exitCode) || exitCode != 18)
+        return ::testing::AssertionFailure() << "Vespera did not close after the activation";
+    return ::testing::AssertionSuccess();
 }
 
 namespace {

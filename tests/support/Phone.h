@@ -1,6 +1,7 @@
 // The emulated phone as tests use it: rings through phone.exe and reads its report.
 #pragma once
 #include "support/Processes.h"
+#include <gtest/gtest.h>
 #include <string>
 
 struct CallReport {
@@ -41,9 +42,10 @@ public:
     ScopedCaller& operator=(const ScopedCaller&) = delete;
 };
 
-// Stores the broker request that SetCallNotification makes inside vespera.exe (where
-// the program's own path is vespera.exe's): the block-all command, or the main window.
-HRESULT RegisterVesperaRequest(bool blockAll);
+// Makes the stored profile of that name active through vespera.exe's own window, as a
+// returning user does (row, Action, OK), and waits for Vespera to close: the program
+// itself renews the broker request and stores the active profile.
+::testing::AssertionResult ActivateInVespera(const std::wstring& profileName);
 
 // Every key and value below HKCU\<path>, as text: equal texts, equal trees.
 std::wstring RegistrySnapshot(const wchar_t* path);

@@ -8,11 +8,18 @@
 //   democtl activate NAME               select the row, Return, answer the boxes
 //   democtl watch MS                    count the vespera.exe processes that appear
 //                                       within MS milliseconds (a ring runs meanwhile)
+//   democtl history [MAIN.bmp HISTORY.bmp]
+//                                       show the count of refused calls, open Menu >
+//                                       Call history, read its rows, Done; pictures of
+//                                       both screens when files are given
+//   democtl print-history               the stored call history as a table
+//   democtl seed-history                store a few sample calls (for pictures)
 // Exit code 0 when every step did what it should, 1 when one failed (the message says
 // which), 2 for a wrong command line.
 #include "app/MainWindow.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
+#include "store/CallHistory.h"
 #include <commctrl.h>
 #include <phoneemu.h>
 #include <tlhelp32.h>
@@ -909,12 +916,136 @@ int Watch(DWORD milliseconds) {
     return 0;
 }
 
+// The count line above the list: its text, or empty while it is hidden.
+std::wstring UnreadLine(HWND window) {
+    HWND line = GetDlgItem(window, IDC_UNREAD_COUNT);
+    return line && IsWindowVisible(line) ? TextOf(line) : std::wstring();
+}
+
+int History(const wchar_t* mainShot, const wchar_t* historyShot) {
+    Vespera vespera;
+    HRESULT hr = vespera.Start();
+    if (FAILED(hr))
+        return kExitFailed;
+    std::wstring count = UnreadLine(vespera.window);
+    Say(L"above the profile list: \"%ls\"", count.empty() ? L"(nothing)" : count.c_str());
+    if (mainShot && FAILED(SaveScreen(mainShot)))
+        return kExitFailed;
+    hr = vespera.RunMenuEntry(vespera.window, VK_F2, 0, L"Menu > Call history");
+    HWND dialog = nullptr;
+    if (SUCCEEDED(hr) && !WaitFor(
+                             [&] {
+                                 dialog = FindOwnedDialog(vespera.window);
+                                 return dialog != nullptr;
+                             },
+                             kWindowTimeoutMs))
+        hr = Fail(L"the call history did not open");
+    HWND list = dialog ? GetDlgItem(dialog, IDC_HISTORY_LIST) : nullptr;
+    if (SUCCEEDED(hr) && !list)
+        hr = Fail(L"the call history has no list (control %d)", IDC_HISTORY_LIST);
+    if (SUCCEEDED(hr)) {
+        Sleep(kSettleMs);
+        std::vector<std::wstring> rows;
+        hr = ReadRows(vespera.process.hProcess, list, &rows);
+        if (SUCCEEDED(hr)) {
+            std::wstring all;
+            for (const std::wstring& row : rows)
+                all += (all.empty() ? L"\"" : L", \"") + row + L"\"";
+            Say(L"\"%ls\" shows %zu rows, newest first: %ls", TextOf(dialog).c_str(), rows.size(),
+                all.c_str());
+        }
+    }
+    if (SUCCEEDED(hr) && historyShot)
+        hr = SaveScreen(historyShot);
+    if (SUCCEEDED(hr)) {
+        Say(L"%ls (Done)", KeyName(VK_F1));
+        hr = Keyboard::Press(dialog, VK_F1);
+    }
+    if (SUCCEEDED(hr) && !WaitFor([dialog] { return !IsWindow(dialog); }, kReactionTimeoutMs))
+        hr = Fail(L"Done did not close the call history");
+    if (SUCCEEDED(hr)) {
+        Sleep(kSettleMs);
+        count = UnreadLine(vespera.window);
+        if (!count.empty())
+            hr = Fail(L"the count \"%ls\" stays after the history was opened", count.c_str());
+        else
+            Say(L"the count above the list is gone: the refusals have been seen");
+    }
+    if (SUCCEEDED(hr))
+        hr = vespera.Exit();
+    return SUCCEEDED(hr) ? 0 : kExitFailed;
+}
+
+int PrintHistory() {
+    CallRecords records;
+    HRESULT hr = CallHistory::Read(&records);
+    if (FAILED(hr)) {
+        Fail(L"cannot read the call history (0x%08lX)", static_cast<unsigned long>(hr));
+        return kExitFailed;
+    }
+    std::fwprintf(stdout, L"%-19ls  %-7ls  %-13ls  %-16ls  %-16ls  %ls\n", L"time", L"outcome",
+                  L"reason", L"number", L"name", L"profile (mode)");
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        const CallRecord& record = **it;
+        std::fwprintf(stdout, L"%-19ls  %-7ls  %-13ls  %-16ls  %-16ls  %ls (%lu)\n", record.time,
+                      record.refused ? L"refused" : L"allowed", CallReasonWord(record.reason),
+                      record.number[0] ? record.number : L"(withheld)", record.name,
+                      record.profileName, record.mode);
+    }
+    std::fwprintf(stdout, L"%zu record(s), oldest first\n", records.size());
+    return 0;
+}
+
+int SeedHistory() {
+    struct Sample {
+        int minutesAgo;
+        bool refused;
+        CallReason reason;
+        LPCWSTR number, name, profile;
+        DWORD mode;
+    };
+    const Sample samples[] = {
+        {60 * 26, true, CallReason::Withheld, L"", L"", L"No withheld numbers", 3},
+        {60 * 3, false, CallReason::Listed, L"2025550143", L"Grace Hopper", L"Grace only", 6},
+        {42, true, CallReason::NotListed, L"555-0100", L"Mum", L"Grace only", 6},
+        {17, false, CallReason::Talking, L"5550199", L"", L"Do not disturb", 1},
+        {5, true, CallReason::Unknown, L"+1 425 555 0199", L"", L"Contacts only", 2},
+        {1, true, CallReason::All, L"+49 30 901820", L"Juergen Mueller", L"Do not disturb", 1},
+    };
+    for (const Sample& sample : samples) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        FILETIME file;
+        SystemTimeToFileTime(&now, &file);
+        ULARGE_INTEGER ticks = {{file.dwLowDateTime, file.dwHighDateTime}};
+        ticks.QuadPart -= static_cast<ULONGLONG>(sample.minutesAgo) * 60 * 10000000;
+        file.dwLowDateTime = ticks.LowPart;
+        file.dwHighDateTime = ticks.HighPart;
+        SYSTEMTIME when;
+        FileTimeToSystemTime(&file, &when);
+        CallRecord record;
+        HRESULT hr = record.Set(when, sample.refused, sample.reason, sample.number, sample.name,
+                                sample.profile, sample.mode);
+        if (SUCCEEDED(hr))
+            hr = CallHistory::Append(record);
+        if (FAILED(hr)) {
+            Fail(L"cannot store a sample call (0x%08lX)", static_cast<unsigned long>(hr));
+            return kExitFailed;
+        }
+    }
+    Say(L"stored %zu sample calls", ARRAYSIZE(samples));
+    return 0;
+}
+
 int Usage() {
     std::fwprintf(stderr, L"usage: democtl open\n"
                           L"       democtl new NAME MODE [--contact TEXT]... [--category TEXT] "
                           L"[--shot FILE.bmp]\n"
                           L"       democtl activate NAME\n"
-                          L"       democtl watch MILLISECONDS\n");
+                          L"       democtl watch MILLISECONDS\n"
+                          L"       democtl history [MAIN.bmp HISTORY.bmp]\n"
+                          L"       democtl print-history\n"
+                          L"       democtl seed-history\n");
     return kExitUsage;
 }
 
@@ -966,5 +1097,13 @@ int wmain(int argc, wchar_t** argv) {
             return Usage();
         return Watch(milliseconds);
     }
+    if (argc == 2 && std::wcscmp(argv[1], L"history") == 0)
+        return History(nullptr, nullptr);
+    if (argc == 4 && std::wcscmp(argv[1], L"history") == 0)
+        return History(argv[2], argv[3]);
+    if (argc == 2 && std::wcscmp(argv[1], L"print-history") == 0)
+        return PrintHistory();
+    if (argc == 2 && std::wcscmp(argv[1], L"seed-history") == 0)
+        return SeedHistory();
     return Usage();
 }

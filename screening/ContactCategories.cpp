@@ -1,0 +1,25 @@
+#include "screening/ContactCategories.h"
+#include "app/LazyProc.h"
+#include "platform/ContactStore.h"
+
+HRESULT ContactCategories::Match(DWORD oid, LPCWSTR category, CategoryMatch* match) {
+    if (!category || !match)
+        return E_INVALIDARG;
+    *match = CategoryMatch::NoCategories;
+    ContactStore store;
+    IContact* contact = nullptr;
+    BSTR categories = nullptr;
+    HRESULT hr = store.Open(owner);
+    if (SUCCEEDED(hr))
+        hr = store.GetContact(oid, &contact);
+    if (SUCCEEDED(hr))
+        hr = ContactStore::GetCategories(contact, &categories);
+    if (SUCCEEDED(hr) && categories && categories[0])
+        *match =
+            LazyStrStrIW(categories, category) ? CategoryMatch::Found : CategoryMatch::NotFound;
+    SysFreeString(categories);
+    if (contact)
+        contact->Release();
+    store.Close();
+    return hr;
+}

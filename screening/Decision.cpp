@@ -1,0 +1,89 @@
+#include "screening/Decision.h"
+
+namespace {
+
+Verdict Make(bool refuse, CallReason reason, HRESULT result) {
+    Verdict verdict;
+    verdict.refuse = refuse;
+    verdict.reason = reason;
+    verdict.result = result;
+    return verdict;
+}
+
+// Modes 5 and 7: the test of the caller's categories.
+Verdict DecideCategory(const Profile& profile, const CallInputs& inputs) {
+    const bool blockMode = profile.mode == ScreeningMode::BlockCategory;
+    if (!profile.category)
+        return Make(false, CallReason::NoCategories, E_INVALIDARG);
+    CategoryMatch match = CategoryMatch::NoCategories;
+    HRESULT hr = inputs.categories
+                     ? inputs.categories->Match(inputs.caller.oid, profile.category, &match)
+                     : E_FAIL;
+    // A store that cannot answer never refuses a call.
+    if (FAILED(hr))
+        return Make(false, CallReason::StoreFailed, hr);
+    switch (match) {
+    case CategoryMatch::Found:
+        return Make(blockMode, CallReason::Category, hr);
+    case CategoryMatch::NotFound:
+        return Make(!blockMode, CallReason::NotCategory, hr);
+    default:
+        return Make(false, CallReason::NoCategories, hr);
+    }
+}
+
+Verdict DecideByRule(const CallInputs& inputs) {
+    const Caller& caller = inputs.caller;
+    if (!inputs.profile)
+        return Make(false, CallReason::NoProfile,
+                    FAILED(inputs.profileResult) ? inputs.profileResult : E_FAIL);
+    const Profile& profile = *inputs.profile;
+    const bool withheld = caller.number[0] == L'\0';
+
+    switch (profile.mode) {
+    case ScreeningMode::Off:
+        return Make(false, CallReason::None, E_UNEXPECTED);
+    case ScreeningMode::BlockAll:
+        return Make(true, CallReason::All, S_OK);
+    case ScreeningMode::BlockPrivate:
+        return Make(withheld, withheld ? CallReason::Withheld : CallReason::NumberShown,
+                    caller.numberRead);
+    default:
+        break;
+    }
+
+    if (FAILED(caller.oidRead) || caller.oid == 0) {
+        // A caller who is no contact.
+        const bool refuse = profile.mode == ScreeningMode::BlockUnknown ||
+                            profile.mode == ScreeningMode::AllowListed ||
+                            profile.mode == ScreeningMode::AllowCategory;
+        return Make(refuse, withheld ? CallReason::Withheld : CallReason::Unknown, caller.oidRead);
+    }
+
+    switch (profile.mode) {
+    case ScreeningMode::BlockListed:
+    case ScreeningMode::AllowListed: {
+        const bool listed = profile.ContainsContact(caller.oid);
+        const bool refuse = listed == (profile.mode == ScreeningMode::BlockListed);
+        return Make(refuse, listed ? CallReason::Listed : CallReason::NotListed, caller.oidRead);
+    }
+    case ScreeningMode::BlockCategory:
+    case ScreeningMode::AllowCategory:
+        return DecideCategory(profile, inputs);
+    default:
+        // BlockUnknown, and modes this version does not know, let a contact through.
+        return Make(false, CallReason::Contact, caller.oidRead);
+    }
+}
+
+} // namespace
+
+Verdict Decide(const CallInputs& inputs) {
+    Verdict verdict = DecideByRule(inputs);
+    // Never end a call while the user talks on another: such a call is let through.
+    if (verdict.refuse && inputs.caller.talking) {
+        verdict.refuse = false;
+        verdict.reason = CallReason::Talking;
+    }
+    return verdict;
+}

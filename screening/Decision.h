@@ -1,0 +1,58 @@
+// The screening decision as a plain function of what is known about one call: the
+// profile in force, the caller as the phone presents it, a lookup of the caller's
+// categories and the time. It reads no registry, opens no store, presses no key; the
+// caller of Decide gathers the inputs and acts on the verdict.
+#pragma once
+#include "store/CallReason.h"
+#include "store/Profile.h"
+#include <windows.h>
+
+const UINT kCallerNumberChars = 128;
+const UINT kCallerNameChars = 128;
+
+// The caller of the ringing call, as the phone state tells it.
+struct Caller {
+    WCHAR number[kCallerNumberChars] = L""; // empty: withheld, or not readable
+    WCHAR name[kCallerNameChars] = L"";     // the contact's name the phone gave; may be empty
+    DWORD oid = 0;                          // 0: no contact, or not readable
+    bool talking = false;                   // another call is being talked on
+    HRESULT numberRead = S_OK;              // how the reads went; failures count as absent
+    HRESULT oidRead = S_OK;
+};
+
+enum class CategoryMatch { NoCategories, Found, NotFound };
+
+// The caller's categories, asked only in the category modes. An implementation
+// releases everything it opened before it returns.
+class CategoryLookup {
+public:
+    // Whether the categories of the contact hold the text, ignoring case.
+    virtual HRESULT Match(DWORD oid, LPCWSTR category, CategoryMatch* match) = 0;
+
+protected:
+    ~CategoryLookup() = default;
+};
+
+struct CallInputs {
+    // The profile in force for this call (borrowed); null when it could not be read,
+    // and profileResult says why. Choosing it (the active profile, or one a timed
+    // profile hands back to) is done before Decide.
+    const Profile* profile = nullptr;
+    HRESULT profileResult = S_OK;
+    Caller caller;
+    CategoryLookup* categories = nullptr; // borrowed; null counts as a failing store
+    // Local time of the call: the record's time, and the point a question about earlier
+    // calls ("was this number refused within N minutes?", answered from the call
+    // history by a lookup beside the categories) would measure back from.
+    SYSTEMTIME now = {};
+};
+
+struct Verdict {
+    bool refuse = false;
+    CallReason reason = CallReason::None; // None: nothing was screened, nothing to record
+    // What the screening reports: success, or the failure that let the call through
+    // (an unreadable profile, phone value or contact store).
+    HRESULT result = S_OK;
+};
+
+Verdict Decide(const CallInputs& inputs);

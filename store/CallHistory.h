@@ -1,0 +1,70 @@
+// The call history: one record per screened call, kept under
+// HKCU\Software\Quorvane\Vespera\History in a ring of 200 REG_MULTI_SZ values, "Call000"
+// to "Call199", beside the REG_DWORD "Next" (the slot the next record takes) and the
+// REG_DWORD "Unread" (calls refused since the history was last shown). Every process
+// that writes takes the named mutex "Vespera.CallHistory" first, so two Vespera
+// processes writing at once lose no record. Values that are malformed or foreign are
+// skipped when read and repaired when written, never trusted.
+#pragma once
+#include "store/CallReason.h"
+#include <windows.h>
+#include <memory>
+#include <vector>
+
+const UINT kHistorySlots = 200;
+const UINT kHistoryTimeChars = 20; // "YYYY-MM-DD hh:mm:ss" and its terminator
+
+// One record: seven texts in this order: local time "YYYY-MM-DD hh:mm:ss", "refused" or
+// "allowed", the reason word, the number as the phone gave it, the contact name the
+// phone gave, the profile's name, the mode as decimal text. Held as the stored block.
+class CallRecord {
+public:
+    CallRecord() = default;
+    ~CallRecord();
+    CallRecord(const CallRecord&) = delete;
+    CallRecord& operator=(const CallRecord&) = delete;
+
+    // Builds the record; null texts are stored empty. E_INVALIDARG for reason None.
+    HRESULT Set(const SYSTEMTIME& when, bool refused, CallReason reason, LPCWSTR number,
+                LPCWSTR name, LPCWSTR profileName, DWORD mode);
+    // Takes a stored value. HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when it is not a
+    // record of this format (wrong type, odd length, unterminated, too few texts, a
+    // time, outcome, reason or mode that does not read); the record then stays empty.
+    HRESULT Parse(DWORD type, const BYTE* data, DWORD bytes);
+
+    const BYTE* Data() const { return reinterpret_cast<const BYTE*>(block); }
+    DWORD Bytes() const { return chars * sizeof(WCHAR); }
+
+    // Views into the block, valid while the record lives; never null.
+    LPCWSTR time = L"";
+    LPCWSTR number = L"";
+    LPCWSTR name = L"";
+    LPCWSTR profileName = L"";
+    SYSTEMTIME when = {};
+    bool refused = false;
+    CallReason reason = CallReason::None;
+    DWORD mode = 0;
+
+private:
+    void Release();
+    LPWSTR block = nullptr; // local heap
+    DWORD chars = 0;
+};
+
+using CallRecords = std::vector<std::unique_ptr<CallRecord>>;
+
+namespace CallHistory {
+
+// Stores the record in the slot "Next" names, moves "Next" on (the oldest record is
+// overwritten once all 200 are used) and counts a refusal as unread.
+HRESULT Append(const CallRecord& record);
+// Every readable record, newest first (the order they were written in).
+HRESULT Read(CallRecords* records);
+// Removes every record and sets "Next" and "Unread" to 0.
+HRESULT Clear();
+// The calls refused since the history was last shown; 0 when there is no count.
+HRESULT ReadUnread(DWORD* count);
+// The history has been shown: the count starts again from 0.
+HRESULT MarkRead();
+
+} // namespace CallHistory

@@ -1,0 +1,455 @@
+#include "store/Schedule.h"
+#include "store/RegistryKey.h"
+#include <strsafe.h>
+
+namespace {
+
+const WCHAR kSchedulePath[] = L"Software\\Quorvane\\Vespera\\Schedule";
+const WCHAR kProfilesPath[] = L"Software\\Quorvane\\Vespera\\Profiles\\";
+// A stored rule is some 75 characters long; anything much longer is no rule.
+const DWORD kMaxRuleBytes = 1024;
+const int kRuleChars = 96;
+const int kFieldCount = 5;
+
+// 1601-01-01, the first day of the count, as days from 1970-01-01.
+const LONGLONG kFirstDay = -134774;
+const WORD kFirstYear = 1601;
+const WORD kLastYear = 30827; // the last year a SYSTEMTIME holds
+
+// Days from 1970-01-01 of a date of the proleptic Gregorian calendar (H. Hinnant's
+// algorithm: whole 400-year eras, then the day of the era).
+LONGLONG DaysFromCivil(LONGLONG year, unsigned month, unsigned day) {
+    year -= month <= 2;
+    const LONGLONG era = (year >= 0 ? year : year - 399) / 400;
+    const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + static_cast<LONGLONG>(dayOfEra) - 719468;
+}
+
+void CivilFromDays(LONGLONG days, LONGLONG* year, unsigned* month, unsigned* day) {
+    days += 719468;
+    const LONGLONG era = (days >= 0 ? days : days - 146096) / 146097;
+    const unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
+    const unsigned yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned shifted = (5 * dayOfYear + 2) / 153;
+    *day = dayOfYear - (153 * shifted + 2) / 5 + 1;
+    *month = shifted < 10 ? shifted + 3 : shifted - 9;
+    *year = static_cast<LONGLONG>(yearOfEra) + era * 400 + (*month <= 2);
+}
+
+unsigned DaysInMonth(unsigned year, unsigned month) {
+    static const unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month != 2)
+        return days[month - 1];
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return leap ? 29 : 28;
+}
+
+bool IsDigit(WCHAR c) {
+    return c >= L'0' && c <= L'9';
+}
+
+// Exactly count digits from text; false when any is no digit.
+bool ReadDigits(LPCWSTR text, int count, unsigned* value) {
+    unsigned result = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!IsDigit(text[i]))
+            return false;
+        result = result * 10 + (text[i] - L'0');
+    }
+    *value = result;
+    return true;
+}
+
+bool ParseDays(LPCWSTR text, DWORD* days) {
+    DWORD value = 0;
+    if (!*text)
+        return false;
+    for (LPCWSTR c = text; *c; ++c) {
+        if (!IsDigit(*c) || value > kScheduleAllDays)
+            return false;
+        value = value * 10 + (*c - L'0');
+    }
+    if (value == 0 || value > kScheduleAllDays)
+        return false;
+    *days = value;
+    return true;
+}
+
+bool SameFields(const ScheduleRule& first, const ScheduleRule& second) {
+    return CompareStringW(LOCALE_USER_DEFAULT, 0, first.profile, -1, second.profile, -1) ==
+               CSTR_EQUAL &&
+           first.days == second.days && first.start == second.start && first.end == second.end;
+}
+
+bool IsWritable(const ScheduleRule& rule) {
+    return rule.profile[0] && rule.days != 0 && (rule.days & ~kScheduleAllDays) == 0 &&
+           rule.start >= 0 && rule.start < kMinutesPerDay && rule.end >= 0 &&
+           rule.end < kMinutesPerDay;
+}
+
+} // namespace
+
+HRESULT WallMinuteFromSystemTime(const SYSTEMTIME& time, WallMinute* minute) {
+    if (!minute)
+        return E_INVALIDARG;
+    if (time.wYear < kFirstYear || time.wYear > kLastYear || time.wMonth < 1 || time.wMonth > 12 ||
+        time.wDay < 1 || time.wDay > DaysInMonth(time.wYear, time.wMonth) || time.wHour > 23 ||
+        time.wMinute > 59)
+        return E_INVALIDARG;
+    const LONGLONG day = DaysFromCivil(time.wYear, time.wMonth, time.wDay) - kFirstDay;
+    *minute = day * kMinutesPerDay + time.wHour * 60 + time.wMinute;
+    return S_OK;
+}
+
+HRESULT SystemTimeFromWallMinute(WallMinute minute, SYSTEMTIME* time) {
+    if (!time || minute < 0)
+        return E_INVALIDARG;
+    LONGLONG year = 0;
+    unsigned month = 0, day = 0;
+    CivilFromDays(minute / kMinutesPerDay + kFirstDay, &year, &month, &day);
+    if (year > kLastYear)
+        return E_INVALIDARG;
+    *time = SYSTEMTIME{};
+    time->wYear = static_cast<WORD>(year);
+    time->wMonth = static_cast<WORD>(month);
+    time->wDay = static_cast<WORD>(day);
+    time->wDayOfWeek = static_cast<WORD>(WallMinuteWeekday(minute));
+    time->wHour = static_cast<WORD>(minute % kMinutesPerDay / 60);
+    time->wMinute = static_cast<WORD>(minute % 60);
+    return S_OK;
+}
+
+int WallMinuteWeekday(WallMinute minute) {
+    // 1601-01-01 was a Monday.
+    return static_cast<int>((minute / kMinutesPerDay + 1) % 7);
+}
+
+HRESULT FormatWallMinute(WallMinute minute, LPWSTR buffer, UINT chars) {
+    if (!buffer)
+        return E_INVALIDARG;
+    SYSTEMTIME time;
+    HRESULT hr = SystemTimeFromWallMinute(minute, &time);
+    if (FAILED(hr))
+        return hr;
+    return StringCchPrintfW(buffer, chars, L"%04u-%02u-%02u %02u:%02u", time.wYear, time.wMonth,
+                            time.wDay, time.wHour, time.wMinute);
+}
+
+HRESULT ParseWallMinute(LPCWSTR text, WallMinute* minute) {
+    if (!text || !minute)
+        return E_INVALIDARG;
+    unsigned year, month, day, hour, minuteOfHour;
+    // Exact lengths: the digit reads stop at a terminator, which is no digit.
+    if (!ReadDigits(text, 4, &year) || text[4] != L'-' || !ReadDigits(text + 5, 2, &month) ||
+        text[7] != L'-' || !ReadDigits(text + 8, 2, &day) || text[10] != L' ' ||
+        !ReadDigits(text + 11, 2, &hour) || text[13] != L':' ||
+        !ReadDigits(text + 14, 2, &minuteOfHour) || text[16] != L'\0')
+        return E_INVALIDARG;
+    SYSTEMTIME time = {};
+    time.wYear = static_cast<WORD>(year);
+    time.wMonth = static_cast<WORD>(month);
+    time.wDay = static_cast<WORD>(day);
+    time.wHour = static_cast<WORD>(hour);
+    time.wMinute = static_cast<WORD>(minuteOfHour);
+    return WallMinuteFromSystemTime(time, minute);
+}
+
+HRESULT FormatTimeOfDay(int minuteOfDay, LPWSTR buffer, UINT chars) {
+    if (!buffer || minuteOfDay < 0 || minuteOfDay >= kMinutesPerDay)
+        return E_INVALIDARG;
+    return StringCchPrintfW(buffer, chars, L"%02d:%02d", minuteOfDay / 60, minuteOfDay % 60);
+}
+
+HRESULT ParseTimeOfDay(LPCWSTR text, int* minuteOfDay) {
+    if (!text || !minuteOfDay)
+        return E_INVALIDARG;
+    unsigned hour, minute;
+    if (!ReadDigits(text, 2, &hour) || text[2] != L':' || !ReadDigits(text + 3, 2, &minute) ||
+        text[5] != L'\0' || hour > 23 || minute > 59)
+        return E_INVALIDARG;
+    *minuteOfDay = static_cast<int>(hour * 60 + minute);
+    return S_OK;
+}
+
+int ScheduleRule::Length() const {
+    return end > start ? end - start : end + kMinutesPerDay - start;
+}
+
+HRESULT EncodeRule(const ScheduleRule& rule, LPWSTR buffer, UINT chars, UINT* used) {
+    if (!buffer || !used || !IsWritable(rule))
+        return E_INVALIDARG;
+    WCHAR start[6], end[6], applied[kWallMinuteTextChars] = L"";
+    HRESULT hr = FormatTimeOfDay(rule.start, start, ARRAYSIZE(start));
+    if (SUCCEEDED(hr))
+        hr = FormatTimeOfDay(rule.end, end, ARRAYSIZE(end));
+    if (SUCCEEDED(hr) && rule.applied)
+        hr = FormatWallMinute(rule.appliedStart, applied, ARRAYSIZE(applied));
+    if (FAILED(hr))
+        return hr;
+    // The fields joined by '|', then every '|' made a terminator: none of them can hold
+    // one, since key names are GUIDs and the rest are digits.
+    if (wcschr(rule.profile, L'|'))
+        return E_INVALIDARG;
+    size_t length = 0;
+    hr = StringCchPrintfW(buffer, chars, L"%s|%lu|%s|%s|%s|", rule.profile, rule.days, start, end,
+                          applied);
+    if (SUCCEEDED(hr))
+        hr = StringCchLengthW(buffer, chars, &length);
+    if (FAILED(hr))
+        return hr;
+    if (length + 1 > chars)
+        return STRSAFE_E_INSUFFICIENT_BUFFER;
+    for (size_t i = 0; i < length; ++i) {
+        if (buffer[i] == L'|')
+            buffer[i] = L'\0';
+    }
+    buffer[length] = L'\0'; // the list's terminator
+    *used = static_cast<UINT>(length + 1);
+    return S_OK;
+}
+
+void DecodeRule(DWORD type, const BYTE* data, DWORD bytes, ScheduleRule* rule) {
+    if (!rule)
+        return;
+    *rule = ScheduleRule{};
+    rule->status = RuleStatus::Unreadable;
+    if (type != REG_MULTI_SZ || !data || bytes == 0 || bytes % sizeof(WCHAR) != 0)
+        return;
+    const auto* text = reinterpret_cast<const WCHAR*>(data);
+    const DWORD chars = bytes / sizeof(WCHAR);
+    if (text[chars - 1] != L'\0')
+        return; // the last string runs off the end
+
+    // The strings in order; an empty one among the first four is the list's end. The
+    // fifth may be empty or missing (an empty last string is easily lost by tools).
+    LPCWSTR fields[kFieldCount] = {nullptr, nullptr, nullptr, nullptr, L""};
+    DWORD position = 0;
+    for (int field = 0; field < kFieldCount && position < chars; ++field) {
+        LPCWSTR string = text + position;
+        const size_t length = wcslen(string);
+        if (length == 0 && field < kFieldCount - 1)
+            break;
+        fields[field] = string;
+        position += static_cast<DWORD>(length) + 1;
+    }
+    for (int field = 0; field < kFieldCount - 1; ++field) {
+        if (!fields[field])
+            return;
+    }
+    if (FAILED(StringCchCopyW(rule->profile, ARRAYSIZE(rule->profile), fields[0]))) {
+        rule->profile[0] = L'\0';
+        return;
+    }
+    if (!ParseDays(fields[1], &rule->days)) {
+        rule->status = RuleStatus::BadDays;
+        return;
+    }
+    rule->status = RuleStatus::BadTime;
+    if (FAILED(ParseTimeOfDay(fields[2], &rule->start)) ||
+        FAILED(ParseTimeOfDay(fields[3], &rule->end)))
+        return;
+    if (fields[4][0]) {
+        if (FAILED(ParseWallMinute(fields[4], &rule->appliedStart)))
+            return;
+        rule->applied = true;
+    }
+    rule->status = RuleStatus::Valid;
+}
+
+HRESULT EvaluateSchedule(const ScheduleRule* rules, UINT count, const SYSTEMTIME& now,
+                         ScheduleDecision* decision) {
+    if (!decision || (!rules && count))
+        return E_INVALIDARG;
+    *decision = ScheduleDecision{};
+    WallMinute current = 0;
+    HRESULT hr = WallMinuteFromSystemTime(now, &current);
+    if (FAILED(hr))
+        return hr;
+    const LONGLONG today = current / kMinutesPerDay;
+    int winner = -1;
+    WallMinute winnerStart = 0;
+    for (UINT i = 0; i < count; ++i) {
+        const ScheduleRule& rule = rules[i];
+        if (rule.status != RuleStatus::Valid)
+            continue;
+        // An occurrence lasts at most a day, so only one that started today or
+        // yesterday can contain now, and never both.
+        for (LONGLONG day = today; day >= today - 1 && day >= 0; --day) {
+            const int weekday = static_cast<int>((day + 1) % 7);
+            if (!(rule.days & (1u << weekday)))
+                continue;
+            const WallMinute start = day * kMinutesPerDay + rule.start;
+            if (start <= current && current < start + rule.Length()) {
+                if (winner < 0 || start > winnerStart) {
+                    winner = static_cast<int>(i);
+                    winnerStart = start;
+                }
+                break;
+            }
+        }
+    }
+    if (winner < 0)
+        return S_FALSE;
+    decision->rule = winner;
+    decision->start = winnerStart;
+    decision->end = winnerStart + rules[winner].Length();
+    decision->alreadyApplied = rules[winner].applied && rules[winner].appliedStart == winnerStart;
+    return decision->alreadyApplied ? S_FALSE : S_OK;
+}
+
+HRESULT RuleValueName(UINT slot, LPWSTR buffer, UINT chars) {
+    if (!buffer || slot >= kScheduleRuleCount)
+        return E_INVALIDARG;
+    return StringCchPrintfW(buffer, chars, L"Rule%02u", slot);
+}
+
+bool ProfileKeyExists(LPCWSTR keyName) {
+    if (!keyName || !keyName[0])
+        return false;
+    WCHAR path[kProfileKeyPathChars];
+    if (FAILED(StringCchPrintfW(path, ARRAYSIZE(path), L"%s%s", kProfilesPath, keyName)))
+        return false;
+    RegistryKey key;
+    return key.Open(HKEY_CURRENT_USER, path, KEY_READ) == ERROR_SUCCESS;
+}
+
+HRESULT Schedule::Load() {
+    for (UINT slot = 0; slot < kScheduleRuleCount; ++slot) {
+        stored[slot] = false;
+        rules[slot] = ScheduleRule{};
+    }
+    RegistryKey key;
+    if (key.Open(HKEY_CURRENT_USER, kSchedulePath, KEY_READ) != ERROR_SUCCESS)
+        return S_OK; // no rule was ever stored
+    for (UINT slot = 0; slot < kScheduleRuleCount; ++slot) {
+        WCHAR name[8];
+        HRESULT hr = RuleValueName(slot, name, ARRAYSIZE(name));
+        if (FAILED(hr))
+            return hr;
+        DWORD bytes = 0;
+        DWORD type = REG_NONE;
+        LONG code = RegQueryValueExW(key.Handle(), name, nullptr, &type, nullptr, &bytes);
+        if (code == ERROR_FILE_NOT_FOUND)
+            continue;
+        stored[slot] = true;
+        // Read at the stored size exactly: with room to spare, the registry adds a
+        // terminator that the stored value lacks.
+        BYTE data[kMaxRuleBytes];
+        if (code == ERROR_SUCCESS && bytes > sizeof(data))
+            code = ERROR_MORE_DATA;
+        if (code == ERROR_SUCCESS)
+            code = RegQueryValueExW(key.Handle(), name, nullptr, &type, data, &bytes);
+        if (code == ERROR_SUCCESS)
+            DecodeRule(type, data, bytes, &rules[slot]);
+        else
+            rules[slot].status = RuleStatus::Unreadable; // too long, or unreadable
+        if (rules[slot].status == RuleStatus::Valid && !ProfileKeyExists(rules[slot].profile))
+            rules[slot].status = RuleStatus::ProfileMissing;
+    }
+    return S_OK;
+}
+
+HRESULT Schedule::Write(UINT slot, const ScheduleRule& rule) {
+    WCHAR name[8];
+    HRESULT hr = RuleValueName(slot, name, ARRAYSIZE(name));
+    if (FAILED(hr))
+        return hr;
+    WCHAR text[kRuleChars];
+    UINT chars = 0;
+    hr = EncodeRule(rule, text, ARRAYSIZE(text), &chars);
+    if (FAILED(hr))
+        return hr;
+    RegistryKey key;
+    if (key.Create(HKEY_CURRENT_USER, kSchedulePath, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
+        ERROR_SUCCESS)
+        return E_FAIL;
+    const LONG code = RegSetValueExW(key.Handle(), name, 0, REG_MULTI_SZ,
+                                     reinterpret_cast<const BYTE*>(text), chars * sizeof(WCHAR));
+    if (code != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(code);
+    stored[slot] = true;
+    rules[slot] = rule;
+    rules[slot].status =
+        ProfileKeyExists(rule.profile) ? RuleStatus::Valid : RuleStatus::ProfileMissing;
+    return S_OK;
+}
+
+HRESULT Schedule::Add(const ScheduleRule& rule, UINT* slot) {
+    if (!slot || !IsWritable(rule))
+        return E_INVALIDARG;
+    for (UINT free = 0; free < kScheduleRuleCount; ++free) {
+        if (stored[free])
+            continue;
+        ScheduleRule fresh = rule;
+        fresh.applied = false;
+        HRESULT hr = Write(free, fresh);
+        if (SUCCEEDED(hr))
+            *slot = free;
+        return hr;
+    }
+    return kScheduleFull;
+}
+
+HRESULT Schedule::Edit(UINT slot, const ScheduleRule& rule) {
+    if (slot >= kScheduleRuleCount || !stored[slot] || !IsWritable(rule))
+        return E_INVALIDARG;
+    const ScheduleRule& before = rules[slot];
+    const bool readable =
+        before.status == RuleStatus::Valid || before.status == RuleStatus::ProfileMissing;
+    ScheduleRule changed = rule;
+    changed.applied = readable && SameFields(before, rule) && before.applied;
+    changed.appliedStart = changed.applied ? before.appliedStart : 0;
+    return Write(slot, changed);
+}
+
+HRESULT Schedule::Delete(UINT slot) {
+    if (slot >= kScheduleRuleCount || !stored[slot])
+        return E_INVALIDARG;
+    WCHAR name[8];
+    HRESULT hr = RuleValueName(slot, name, ARRAYSIZE(name));
+    if (FAILED(hr))
+        return hr;
+    RegistryKey key;
+    if (key.Open(HKEY_CURRENT_USER, kSchedulePath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+        return E_FAIL;
+    const LONG code = key.DeleteValue(name);
+    if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND)
+        return HRESULT_FROM_WIN32(code);
+    stored[slot] = false;
+    rules[slot] = ScheduleRule{};
+    return S_OK;
+}
+
+HRESULT Schedule::MarkApplied(UINT slot, WallMinute occurrenceStart) {
+    if (slot >= kScheduleRuleCount || !stored[slot] || rules[slot].status != RuleStatus::Valid ||
+        occurrenceStart < 0)
+        return E_INVALIDARG;
+    ScheduleRule marked = rules[slot];
+    marked.applied = true;
+    marked.appliedStart = occurrenceStart;
+    return Write(slot, marked);
+}
+
+UINT Schedule::Collect(ScheduleRule (&collected)[kScheduleRuleCount],
+                       UINT (&slots)[kScheduleRuleCount]) const {
+    UINT count = 0;
+    for (UINT slot = 0; slot < kScheduleRuleCount; ++slot) {
+        if (!stored[slot])
+            continue;
+        collected[count] = rules[slot];
+        slots[count] = slot;
+        ++count;
+    }
+    return count;
+}
+
+UINT Schedule::Count() const {
+    UINT count = 0;
+    for (bool occupied : stored)
+        count += occupied ? 1 : 0;
+    return count;
+}

@@ -1,0 +1,211 @@
+// The screening decision as a plain function: every mode against every kind of caller,
+// with the reason each verdict gives. No registry, no contact store, no keys.
+#include "screening/Decision.h"
+#include <gtest/gtest.h>
+#include <strsafe.h>
+#include <string>
+#include <wchar.h>
+
+namespace {
+
+const DWORD kListedOid = 11, kFamilyOid = 12, kOtherOid = 13, kBareOid = 14;
+
+// Categories by OID; counts how often it was asked.
+class FakeCategories : public CategoryLookup {
+public:
+    HRESULT Match(DWORD oid, LPCWSTR category, CategoryMatch* match) override {
+        ++asked;
+        if (failure != S_OK)
+            return failure;
+        LPCWSTR text = oid == kListedOid   ? L"Work"
+                       : oid == kFamilyOid ? L"Work,Family"
+                       : oid == kOtherOid  ? L"Business"
+                                           : L"";
+        *match = !text[0]                 ? CategoryMatch::NoCategories
+                 : wcsstr(text, category) ? CategoryMatch::Found
+                                          : CategoryMatch::NotFound;
+        return S_OK;
+    }
+    HRESULT failure = S_OK;
+    int asked = 0;
+};
+
+enum Kind {
+    ListedContact,
+    CategoryContact,
+    OtherContact,
+    BareContact,
+    UnknownNumber,
+    WithheldNumber,
+    kKinds
+};
+
+Caller MakeCaller(Kind kind, bool talking = false) {
+    Caller caller;
+    const struct {
+        LPCWSTR number;
+        DWORD oid;
+    } callers[kKinds] = {{L"5550111", kListedOid}, {L"5550112", kFamilyOid},
+                         {L"5550113", kOtherOid},  {L"5550114", kBareOid},
+                         {L"5550199", 0},          {L"", 0}};
+    StringCchCopyW(caller.number, ARRAYSIZE(caller.number), callers[kind].number);
+    caller.oid = callers[kind].oid;
+    // What the phone reports for a value it does not have.
+    caller.numberRead = caller.number[0] ? S_OK : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    caller.oidRead = caller.oid ? S_OK : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    caller.talking = talking;
+    return caller;
+}
+
+struct Expected {
+    bool refuse;
+    CallReason reason;
+};
+const Expected R(CallReason reason) {
+    return {true, reason};
+}
+const Expected P(CallReason reason) {
+    return {false, reason};
+}
+
+using CR = CallReason;
+std::wstring Word(CallReason reason) {
+    LPCWSTR word = CallReasonWord(reason);
+    return word ? word : L"(none)";
+}
+
+struct ModeRow {
+    ScreeningMode mode;
+    Expected byKind[kKinds];
+};
+
+// Listed contact, contact in the category, other contact, contact without categories,
+// unknown number, withheld number.
+const ModeRow kRows[] = {
+    {ScreeningMode::BlockAll,
+     {R(CR::All), R(CR::All), R(CR::All), R(CR::All), R(CR::All), R(CR::All)}},
+    {ScreeningMode::BlockUnknown,
+     {P(CR::Contact), P(CR::Contact), P(CR::Contact), P(CR::Contact), R(CR::Unknown),
+      R(CR::Withheld)}},
+    {ScreeningMode::BlockPrivate,
+     {P(CR::NumberShown), P(CR::NumberShown), P(CR::NumberShown), P(CR::NumberShown),
+      P(CR::NumberShown), R(CR::Withheld)}},
+    {ScreeningMode::BlockListed,
+     {R(CR::Listed), P(CR::NotListed), P(CR::NotListed), P(CR::NotListed), P(CR::Unknown),
+      P(CR::Withheld)}},
+    {ScreeningMode::BlockCategory,
+     {P(CR::NotCategory), R(CR::Category), P(CR::NotCategory), P(CR::NoCategories), P(CR::Unknown),
+      P(CR::Withheld)}},
+    {ScreeningMode::AllowListed,
+     {P(CR::Listed), R(CR::NotListed), R(CR::NotListed), R(CR::NotListed), R(CR::Unknown),
+      R(CR::Withheld)}},
+    {ScreeningMode::AllowCategory,
+     {R(CR::NotCategory), P(CR::Category), R(CR::NotCategory), P(CR::NoCategories), R(CR::Unknown),
+      R(CR::Withheld)}},
+    {static_cast<ScreeningMode>(9),
+     {P(CR::Contact), P(CR::Contact), P(CR::Contact), P(CR::Contact), P(CR::Unknown),
+      P(CR::Withheld)}},
+};
+
+class DecisionTest : public ::testing::Test {
+protected:
+    void Use(ScreeningMode mode) {
+        ASSERT_EQ(S_OK, profile.SetName(L"Test"));
+        ASSERT_EQ(S_OK, profile.SetMode(mode));
+        ASSERT_EQ(S_OK, profile.SetCategory(L"Family"));
+        ASSERT_EQ(S_OK, profile.ClearContacts());
+        ASSERT_EQ(S_OK, profile.AddContact(kListedOid));
+    }
+    Verdict DecideFor(const Caller& caller) {
+        CallInputs inputs;
+        inputs.profile = &profile;
+        inputs.caller = caller;
+        inputs.categories = &categories;
+        GetLocalTime(&inputs.now);
+        return Decide(inputs);
+    }
+    Profile profile;
+    FakeCategories categories;
+};
+
+} // namespace
+
+TEST_F(DecisionTest, EveryModeGivesEveryKindOfCallerItsVerdictAndReason) {
+    for (const ModeRow& row : kRows) {
+        Use(row.mode);
+        for (int kind = 0; kind < kKinds; ++kind) {
+            SCOPED_TRACE(testing::Message()
+                         << "mode " << static_cast<int>(row.mode) << ", kind " << kind);
+            const Expected& expected = row.byKind[kind];
+            Verdict verdict = DecideFor(MakeCaller(static_cast<Kind>(kind)));
+            EXPECT_EQ(expected.refuse, verdict.refuse);
+            EXPECT_EQ(Word(expected.reason), Word(verdict.reason));
+
+            // While a call is talked on, what the rule would refuse goes through.
+            Verdict talking = DecideFor(MakeCaller(static_cast<Kind>(kind), true));
+            EXPECT_FALSE(talking.refuse);
+            EXPECT_EQ(Word(expected.refuse ? CR::Talking : expected.reason), Word(talking.reason));
+            EXPECT_EQ(verdict.result, talking.result);
+        }
+    }
+}
+
+TEST_F(DecisionTest, TheContactStoreIsAskedOnlyInTheCategoryModesAndOnlyForContacts) {
+    for (const ModeRow& row : kRows) {
+        Use(row.mode);
+        categories.asked = 0;
+        for (int kind = 0; kind < kKinds; ++kind)
+            DecideFor(MakeCaller(static_cast<Kind>(kind)));
+        const bool categoryMode =
+            row.mode == ScreeningMode::BlockCategory || row.mode == ScreeningMode::AllowCategory;
+        EXPECT_EQ(categoryMode ? 4 : 0, categories.asked) << static_cast<int>(row.mode);
+    }
+}
+
+TEST_F(DecisionTest, FailuresLetTheCallThroughAndSayWhy) {
+    // A failing contact store, in both category modes.
+    categories.failure = E_OUTOFMEMORY;
+    for (ScreeningMode mode : {ScreeningMode::BlockCategory, ScreeningMode::AllowCategory}) {
+        Use(mode);
+        Verdict verdict = DecideFor(MakeCaller(CategoryContact));
+        EXPECT_FALSE(verdict.refuse);
+        EXPECT_EQ(CR::StoreFailed, verdict.reason);
+        EXPECT_EQ(E_OUTOFMEMORY, verdict.result);
+        // An unknown caller is decided before the store is asked.
+        EXPECT_EQ(mode == ScreeningMode::AllowCategory,
+                  DecideFor(MakeCaller(UnknownNumber)).refuse);
+    }
+    categories.failure = S_OK;
+
+    // A profile without a category text: nothing to compare.
+    Use(ScreeningMode::AllowCategory);
+    ASSERT_EQ(S_OK, profile.SetCategory(nullptr));
+    Verdict verdict = DecideFor(MakeCaller(OtherContact));
+    EXPECT_FALSE(verdict.refuse);
+    EXPECT_EQ(CR::NoCategories, verdict.reason);
+    EXPECT_EQ(E_INVALIDARG, verdict.result);
+
+    // An unreadable profile.
+    CallInputs inputs;
+    inputs.profileResult = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    inputs.caller = MakeCaller(UnknownNumber);
+    verdict = Decide(inputs);
+    EXPECT_FALSE(verdict.refuse);
+    EXPECT_EQ(CR::NoProfile, verdict.reason);
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), verdict.result);
+
+    // Off screens nothing, so there is nothing to record.
+    Use(ScreeningMode::Off);
+    verdict = DecideFor(MakeCaller(WithheldNumber));
+    EXPECT_FALSE(verdict.refuse);
+    EXPECT_EQ(CR::None, verdict.reason);
+    EXPECT_EQ(E_UNEXPECTED, verdict.result);
+
+    // The reads' own failures come back as the result.
+    Use(ScreeningMode::BlockPrivate);
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+              DecideFor(MakeCaller(WithheldNumber)).result);
+    Use(ScreeningMode::BlockUnknown);
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+              DecideFor(MakeCaller(UnknownNumber)).result);
+}

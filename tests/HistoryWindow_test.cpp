@@ -1,0 +1,214 @@
+// The call history view on both kinds of phone, in process: its rows newest first, what
+// they say, Done, Clear history with its question answered both ways; and the count of
+// unseen refusals above the main window's list, which opening the history clears.
+#include "platform/Resources.h"
+#include "resources/ResourceIds.h"
+#include "store/CallHistory.h"
+#include "support/EditorDriver.h"
+#include "support/ListView.h"
+#include "support/MainWindowFixture.h"
+#include "support/PhoneState.h"
+#include "support/Processes.h"
+#include "ui/HistoryWindow.h"
+#include <gtest/gtest.h>
+#include <phoneemu.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+void Append(const SYSTEMTIME& when, bool refused, CallReason reason, LPCWSTR number, LPCWSTR name) {
+    CallRecord record;
+    ASSERT_EQ(S_OK, record.Set(when, refused, reason, number, name, L"Contacts only", 2));
+    ASSERT_EQ(S_OK, CallHistory::Append(record));
+}
+
+// Three calls: yesterday a withheld number refused, today a contact let through, then
+// an unknown number refused.
+void SeedHistory() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME file;
+    SystemTimeToFileTime(&now, &file);
+    ULARGE_INTEGER ticks = {{file.dwLowDateTime, file.dwHighDateTime}};
+    ticks.QuadPart -= 36ull * 3600 * 10000000; // a day and a half ago
+    file = {ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME earlier;
+    FileTimeToSystemTime(&file, &earlier);
+    Append(earlier, true, CallReason::Withheld, L"", L"");
+    Append(now, false, CallReason::Contact, L"+44 20 7946 0018", L"Ada Byron");
+    Append(now, true, CallReason::Unknown, L"5550199", L"");
+}
+
+HistoryWindow* TheHistory(HWND dialog) {
+    return static_cast<HistoryWindow*>(
+        reinterpret_cast<WindowObject*>(GetWindowLongPtrW(dialog, GWLP_USERDATA)));
+}
+
+// Answers the next question box of the dialog with the button, from a thread timer.
+void AnswerNextBox(HWND owner, int button) {
+    static HWND boxOwner;
+    static int answer;
+    boxOwner = owner;
+    answer = button;
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        HWND box = nullptr;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM found) -> BOOL {
+                WCHAR name[16] = L"";
+                GetClassNameW(window, name, ARRAYSIZE(name));
+                if (wcscmp(name, L"#32770") == 0 && GetWindow(window, GW_OWNER) == boxOwner &&
+                    IsWindowVisible(window)) {
+                    *reinterpret_cast<HWND*>(found) = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&box));
+        if (box) {
+            KillTimer(nullptr, timer);
+            PostMessageW(box, WM_COMMAND, answer, 0);
+        }
+    });
+}
+
+class HistoryWindowTest : public ScratchRegistry,
+                          public testing::WithParamInterface<const wchar_t*> {
+protected:
+    void SetUp() override {
+        ScratchRegistry::SetUp();
+        library =
+            LoadLibraryExW(BinPath(L"VesperaRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, library);
+        SetResourceLibrary(library);
+        platform = std::make_unique<ScopedPlatformType>(GetParam());
+    }
+    void TearDown() override {
+        platform.reset();
+        SetResourceLibrary(nullptr);
+        FreeLibrary(library);
+        ScratchRegistry::TearDown();
+    }
+    HRESULT Show(std::vector<EditorStep> steps) {
+        HRESULT hr = E_UNEXPECTED;
+        EXPECT_TRUE(
+            EditorDriver::Drive([&] { hr = HistoryWindow::Run(nullptr); }, std::move(steps)));
+        return hr;
+    }
+    static HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_HISTORY_LIST); }
+
+    HMODULE library = nullptr;
+    std::unique_ptr<ScopedPlatformType> platform;
+};
+
+} // namespace
+
+TEST_P(HistoryWindowTest, ShowsTheCallsNewestFirstAboveTheSoftKeysAndMarksThemSeen) {
+    SeedHistory();
+    DWORD unread = 0;
+    ASSERT_EQ(S_OK, CallHistory::ReadUnread(&unread));
+    ASSERT_EQ(2u, unread);
+    HRESULT hr = Show({[&](HWND dialog) {
+        HWND list = List(dialog);
+        ASSERT_TRUE(IsWindowVisible(list));
+        EXPECT_EQ((std::vector<std::wstring>{L"5550199", L"Ada Byron", L"Withheld"}),
+                  RowTexts(list));
+        EXPECT_EQ(0, TheHistory(dialog)->list.GetSelectedIndex()) << "the newest is selected";
+        EXPECT_EQ(GetFocus(), list);
+
+        // The list fills the screen down to the soft keys, never under them.
+        RECT listRect = {}, bar = {}, client = {};
+        GetWindowRect(list, &listRect);
+        GetWindowRect(SoftKeyBar(dialog), &bar);
+        GetClientRect(dialog, &client);
+        EXPECT_LE(listRect.bottom, bar.top);
+        EXPECT_EQ(client.right, listRect.right - listRect.left);
+
+        // The second line: time (with the date for older calls), reason, profile.
+        const CallRecords& records = TheHistory(dialog)->list.records;
+        ASSERT_EQ(3u, records.size());
+        SYSTEMTIME today;
+        GetLocalTime(&today);
+        WCHAR detail[200];
+        ASSERT_EQ(S_OK, HistoryList::FormatDetail(*records[0], today, detail, 200));
+        EXPECT_NE(nullptr, wcsstr(detail, L" \x00B7 Not in your contacts \x00B7 Contacts only"))
+            << detail;
+        WCHAR date[32];
+        GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &today, nullptr, date, 32);
+        EXPECT_EQ(nullptr, wcsstr(detail, date)) << "today's calls by time only: " << detail;
+        ASSERT_EQ(S_OK, HistoryList::FormatDetail(*records[2], today, detail, 200));
+        EXPECT_NE(nullptr, wcsstr(detail, L"Number withheld")) << detail;
+        EXPECT_GT(wcslen(detail), wcslen(L"00:00 \x00B7 Number withheld \x00B7 Contacts only"))
+            << "an older call shows its date: " << detail;
+
+        Command(dialog, IDOK);
+    }});
+    EXPECT_EQ(S_OK, hr);
+    ASSERT_EQ(S_OK, CallHistory::ReadUnread(&unread));
+    EXPECT_EQ(0u, unread) << "opening the history marks its refusals as seen";
+}
+
+TEST_P(HistoryWindowTest, ClearHistoryAsksFirstAndAnEmptyHistorySaysSo) {
+    SeedHistory();
+    Show({[&](HWND dialog) {
+              AnswerNextBox(dialog, IDNO);
+              Command(dialog, IDM_CLEAR_HISTORY);
+              EXPECT_EQ(3u, RowTexts(List(dialog)).size()) << "No keeps the history";
+          },
+          [&](HWND dialog) {
+              AnswerNextBox(dialog, IDYES);
+              Command(dialog, IDM_CLEAR_HISTORY);
+              EXPECT_TRUE(RowTexts(List(dialog)).empty());
+              EXPECT_STREQ(ResourceText(IDS_NO_CALLS).Get(), TheHistory(dialog)->list.emptyText);
+          },
+          [&](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); }});
+    CallRecords records;
+    ASSERT_EQ(S_OK, CallHistory::Read(&records));
+    EXPECT_TRUE(records.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPhones, HistoryWindowTest,
+                         testing::Values(PHONEEMU_PLATFORM_SMARTPHONE, PHONEEMU_PLATFORM_POCKETPC));
+
+class UnreadCountTest : public MainWindowFixture {};
+
+TEST_F(UnreadCountTest, TheMainWindowCountsUnseenRefusalsUntilTheHistoryIsOpened) {
+    SeedHistory();
+    Open();
+    HWND line = GetDlgItem(window, IDC_UNREAD_COUNT);
+    ASSERT_TRUE(IsWindowVisible(line));
+    WCHAR text[64] = L"";
+    GetWindowTextW(line, text, 64);
+    EXPECT_STREQ(L"2 calls refused", text);
+    RECT lineRect = {}, listRect = {};
+    GetWindowRect(line, &lineRect);
+    GetWindowRect(list, &listRect);
+    EXPECT_GE(listRect.top, lineRect.bottom) << "the count sits above the list";
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0)),
+              TheMainWindow().profileList.titleFont);
+
+    // Menu > Call history, then Done: the count is gone and the list moves up.
+    EXPECT_TRUE(EditorDriver::Drive(
+        [&] { SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_CALL_HISTORY, 0), 0); },
+        {[](HWND dialog) { Command(dialog, IDOK); }}));
+    EXPECT_FALSE(IsWindowVisible(line));
+    GetWindowRect(list, &listRect);
+    RECT client = {};
+    GetClientRect(window, &client);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&listRect), 2);
+    EXPECT_EQ(0, listRect.top);
+
+    // One more refusal, seen at the next start: singular.
+    DestroyWindow(window);
+    Pump();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    Append(now, true, CallReason::All, L"5550100", L"");
+    Open();
+    line = GetDlgItem(window, IDC_UNREAD_COUNT);
+    GetWindowTextW(line, text, 64);
+    EXPECT_TRUE(IsWindowVisible(line));
+    EXPECT_STREQ(L"1 call refused", text);
+}

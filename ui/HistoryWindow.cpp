@@ -1,0 +1,169 @@
+#include "ui/HistoryWindow.h"
+#include "app/Process.h"
+#include "platform/Resources.h"
+#include "platform/SoftKeyBar.h"
+#include "resources/ResourceIds.h"
+#include "store/AppSettings.h"
+
+namespace {
+
+const int kPocketPC = 1;
+const WCHAR kMessageCaption[] = L"Vespera";
+
+HINSTANCE ProgramInstance() {
+    return AppInstance() ? AppInstance() : GetModuleHandleW(nullptr);
+}
+
+} // namespace
+
+HRESULT HistoryWindow::Run(HWND owner) {
+    LPCDLGTEMPLATEW dialog = FindResourceDialog(IDD_CALL_HISTORY);
+    if (!dialog)
+        return E_FAIL;
+    HistoryWindow window;
+    INT_PTR ended = DialogBoxIndirectParamW(ProgramInstance(), dialog, owner, DialogProcedure,
+                                            reinterpret_cast<LPARAM>(&window));
+    return ended == IDOK || ended == IDCANCEL ? S_OK : E_FAIL;
+}
+
+INT_PTR CALLBACK HistoryWindow::DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+    WindowObject* object = nullptr;
+    if (message == WM_INITDIALOG) {
+        object = reinterpret_cast<WindowObject*>(lParam);
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
+        if (object)
+            object->hwnd = dialog;
+    } else {
+        object = reinterpret_cast<WindowObject*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    }
+    // Desktop Windows sends WM_SETFONT and a few more before WM_INITDIALOG.
+    if (!object)
+        return FALSE;
+    bool handled = false;
+    object->HandleMessage(dialog, message, wParam, lParam, handled);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
+        object->hwnd = nullptr;
+    }
+    // The focus is set by Initialise: FALSE keeps the dialog manager from moving it.
+    if (message == WM_INITDIALOG)
+        return FALSE;
+    return handled ? TRUE : FALSE;
+}
+
+LRESULT HistoryWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                     bool& handled) {
+    const bool notHandled =
+        (WindowObject::HandleMessage(window, message, wParam, lParam, handled), handled);
+    handled = true;
+    switch (message) {
+    case WM_INITDIALOG:
+        if (FAILED(Initialise()))
+            EndDialog(hwnd, IDABORT);
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    case WM_SIZE:
+        Layout();
+        return 0;
+    case WM_ACTIVATE:
+        SHHandleWMActivate(hwnd, wParam, lParam, &activateInfo, 0);
+        return 0;
+    case WM_SETTINGCHANGE:
+        SHHandleWMSettingChange(hwnd, wParam, lParam, &activateInfo);
+        return 0;
+    case WM_MEASUREITEM:
+        if (wParam == IDC_HISTORY_LIST)
+            list.MeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        return 0;
+    case WM_DRAWITEM:
+        if (wParam == IDC_HISTORY_LIST)
+            list.DrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return 0;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        LRESULT result = header && header->idFrom == IDC_HISTORY_LIST ? list.OnNotify(header) : 0;
+        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
+        return result;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+        case IDCANCEL: // Back
+            EndDialog(hwnd, LOWORD(wParam));
+            return 0;
+        case IDM_CLEAR_HISTORY:
+            ClearHistory();
+            SetFocus(list.hwnd);
+            return 0;
+        default:
+            handled = notHandled;
+            return 0;
+        }
+    default:
+        handled = notHandled;
+        return 0;
+    }
+}
+
+HRESULT HistoryWindow::Initialise() {
+    SHINITDLGINFO init = {};
+    init.dwMask = SHIDIM_FLAGS;
+    init.hDlg = hwnd;
+    init.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
+    SHInitDialog(&init);
+    activateInfo = SHACTIVATEINFO{};
+    activateInfo.cbSize = sizeof(activateInfo);
+
+    HRESULT hr = CreateSoftKeyBar(hwnd, IDR_HISTORY_MENU, &menuBar);
+    if (FAILED(hr))
+        return hr;
+    if (AppSettings::QueryPlatformType() == kPocketPC) {
+        // The touch screen's full-screen dialog keeps its caption, which names the screen,
+        // and nothing else of the desktop's frame.
+        const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
+        SetWindowLongPtrW(hwnd, GWL_STYLE,
+                          (style & ~static_cast<LONG_PTR>(WS_SYSMENU | WS_THICKFRAME)) | WS_POPUP);
+        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+    hr = list.Create(hwnd, IDC_HISTORY_LIST, WS_TABSTOP);
+    if (FAILED(hr))
+        return hr;
+    hr = list.LoadResources();
+    if (FAILED(hr))
+        return hr;
+    hr = list.Fill();
+    if (FAILED(hr))
+        return hr;
+    // The user has seen what was refused.
+    CallHistory::MarkRead();
+    SetFocus(list.hwnd);
+    return S_OK;
+}
+
+void HistoryWindow::Layout() {
+    if (!list.hwnd)
+        return;
+    RECT client = {};
+    GetClientRect(hwnd, &client);
+    MoveWindow(list.hwnd, 0, 0, client.right, client.bottom, TRUE);
+}
+
+HRESULT HistoryWindow::ClearHistory() {
+    ResourceText question(IDS_ASK_CLEAR_HISTORY);
+    if (MessageBoxW(hwnd, question.Get(), kMessageCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return E_ABORT;
+    HRESULT hr = CallHistory::Clear();
+    HRESULT filled = list.Fill();
+    return FAILED(hr) ? hr : filled;
+}
+
+void HistoryWindow::OnDestroy() {
+    if (menuBar) {
+        DestroyWindow(menuBar);
+        menuBar = nullptr;
+    }
+}
