@@ -1,10 +1,12 @@
 #include "app/MainWindow.h"
 #include "app/Mail.h"
 #include "app/Process.h"
+#include "platform/LocalClock.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
 #include "platform/SoftKeyBar.h"
 #include "screening/ScreenIncomingCall.h"
+#include "screening/TimedHandBack.h"
 #include "ui/HistoryWindow.h"
 #include "ui/ProfileEditor.h"
 #include "ui/ScheduleList.h"
@@ -140,6 +142,10 @@ HRESULT MainWindow::OnCreate() {
     hr = profileList.LoadResources();
     if (FAILED(hr))
         return hr;
+    // A timed profile that ended while Vespera was closed gives way to the next one
+    // before the list shows which profile is active; a failed hand-back is tried again.
+    WCHAR inForce[kKeyNameChars];
+    ProfileInForceNow(settings, LocalNow(), inForce);
     hr = unreadCount.Create(hwnd, kUnreadCountId, profileList.titleFont);
     if (FAILED(hr))
         return hr;
@@ -194,6 +200,15 @@ void MainWindow::OnCommand(UINT command) {
     case kCommandCheckForUpdate:
         CheckForUpdate();
         break;
+    case kCommandActivateOneHour:
+        ActivateProfileFor(TimedSpan::OneHour);
+        break;
+    case kCommandActivateTwoHours:
+        ActivateProfileFor(TimedSpan::TwoHours);
+        break;
+    case kCommandActivateUntilMorning:
+        ActivateProfileFor(TimedSpan::UntilMorning);
+        break;
     case kCommandSchedule:
         ScheduleList::Run(hwnd, settings);
         break;
@@ -211,6 +226,10 @@ void MainWindow::OnCommand(UINT command) {
 
 void MainWindow::OnInitMenuPopup(HMENU menu) {
     static const UINT profileCommands[] = {kCommandEditProfile, kCommandDeleteProfile};
+    // Off, too, can be in force for a while.
+    static const UINT timedCommands[] = {kCommandActivateOneHour, kCommandActivateTwoHours,
+                                         kCommandActivateUntilMorning};
+    profileList.EnableForSelection(menu, ARRAYSIZE(timedCommands), timedCommands);
     if (profileList.IsOffSelected()) {
         for (UINT command : profileCommands)
             EnableMenuItem(menu, command, MF_BYCOMMAND | MF_GRAYED);
@@ -232,11 +251,47 @@ HRESULT MainWindow::ActivateProfile(Profile* profile, bool silent) {
     if (FAILED(hr))
         return hr;
     hr = settings.SetActiveProfile(profile->keyName[0] ? profile->keyName : nullptr);
+    // A choice by hand has no end.
+    settings.EndTimedProfile();
     if (!silent) {
         settings.ShowNoticeOnce(hwnd, kActivatedNotice, 0);
         // The settings are written when the window goes.
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
     }
+    return hr;
+}
+
+HRESULT MainWindow::ActivateProfileFor(TimedSpan span) {
+    Profile* profile = profileList.SelectedProfile();
+    if (!profile)
+        return E_INVALIDARG;
+    const SYSTEMTIME now = LocalNow();
+    ProfileInForce inForce;
+    HRESULT hr = ResolveProfileInForce(settings.activeProfile,
+                                       settings.IsTimed() ? settings.activeUntil : nullptr,
+                                       settings.nextProfile, now, &inForce);
+    if (FAILED(hr))
+        return hr;
+    // While a timed profile is in force, the profile it was to hand back to comes back
+    // after the new one too: the user's lasting choice is not lost.
+    WCHAR after[kKeyNameChars];
+    hr = StringCchCopyW(after, ARRAYSIZE(after),
+                        inForce.timed ? settings.nextProfile : inForce.keyName);
+    if (FAILED(hr))
+        return hr;
+    SYSTEMTIME end;
+    hr = TimedProfileEnd(span, now, &end);
+    if (FAILED(hr))
+        return hr;
+    hr = SetCallNotification(static_cast<int>(profile->mode), true);
+    if (FAILED(hr))
+        return hr;
+    hr = settings.SetActiveProfile(profile->keyName[0] ? profile->keyName : nullptr);
+    if (SUCCEEDED(hr))
+        hr = settings.SetTimedProfile(end, after);
+    settings.ShowNoticeOnce(hwnd, kActivatedNotice, 0);
+    // The settings are written when the window goes.
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
     return hr;
 }
 
@@ -273,7 +328,7 @@ HRESULT MainWindow::EditProfile() {
     if (FAILED(hr))
         return hr;
     if (active && profile->mode != mode) {
-        hr = SetCallNotification(static_cast<int>(profile->mode));
+        hr = SetCallNotification(static_cast<int>(profile->mode), settings.IsTimed());
         if (FAILED(hr))
             return hr;
     }

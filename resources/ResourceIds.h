@@ -44,6 +44,15 @@
 #define IDS_SUPPORT_SUBJECT 220
 #define IDS_RECOMMEND_SUBJECT 221
 #define IDS_RECOMMEND_BODY 222
+// Entries of "Let repeated calls through" in the editor, and the detail line of a
+// profile that is active for a while.
+#define IDS_REPEAT_OFF 300
+#define IDS_REPEAT_ONE_MINUTE 301
+#define IDS_REPEAT_MINUTES 302 // a format: the number of minutes
+#define IDS_UNTIL_TODAY 303    // formats: the time, or the date and time
+#define IDS_UNTIL_TOMORROW 304
+#define IDS_UNTIL_DATE 305
+#define IDS_MODE_UNTIL 306 // a format: the mode's name, then one of the three above
 
 // Controls of the profile editor; 652 and 630 are created by the program, 650 is the
 // profile list of the main window.
@@ -56,6 +65,11 @@
 #define IDC_MODE 652
 #define IDC_CONTACTS 653
 #define IDC_CATEGORY 654
+// "Let repeated calls through": the heading is the template's, the selector and its
+// arrows (Smartphone) are created by the program as the mode selector is.
+#define IDC_REPEAT_HEADING 690
+#define IDC_REPEAT 691
+#define IDC_REPEAT_ARROWS 692
 
 // Commands. The editor's Done and Cancel are the dialog manager's IDOK and IDCANCEL; the
 // contact commands of the editor share their numbers with profile commands of the main
@@ -72,6 +86,10 @@
 #define IDM_SUPPORT_MAIL 506
 #define IDM_RECOMMEND 507
 #define IDM_CHECK_UPDATE 508
+// The main window's "Activate for…" choices.
+#define IDM_ACTIVATE_ONE_HOUR 520
+#define IDM_ACTIVATE_TWO_HOURS 521
+#define IDM_ACTIVATE_UNTIL_MORNING 522
 
 // The weekly schedule: its list of rules and the rule editor.
 #define IDR_SCHEDULE_MENU 408

@@ -4,6 +4,7 @@
 #include "platform/Cursor.h"
 #include "platform/Keys.h"
 #include "screening/Decision.h"
+#include "store/Profile.h"
 #include <snapi.h>
 #include <strsafe.h>
 
@@ -45,8 +46,10 @@ void RejectCall(Verdict* verdict) {
     }
 }
 
-HRESULT SetCallNotification(int mode) {
+HRESULT SetCallNotification(int mode, bool timed) {
     WaitCursor wait;
+    if (timed)
+        mode = static_cast<int>(ScreeningMode::BlockUnknown); // any mode the window decides
     NOTIFICATIONCONDITION condition = {};
     condition.ctComparisonType = REG_CT_EQUAL;
     condition.dwMask = SN_PHONEINCOMINGCALL_BITMASK;

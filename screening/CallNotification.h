@@ -20,8 +20,10 @@ void RejectCall();
 void RejectCall(Verdict* verdict);
 
 // Keeps the broker request in line with a screening mode: none for Off, the
-// block-all command for BlockAll, the main window for every other mode.
-HRESULT SetCallNotification(int mode);
+// block-all command for BlockAll, the main window for every other mode. While a
+// timed profile is in force every call goes to the main window, whatever the mode,
+// so that its end is seen when the next call comes.
+HRESULT SetCallNotification(int mode, bool timed = false);
 
 // Registers one request that runs this program; window and argument may be null.
 HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY root, LPCWSTR subKey,
