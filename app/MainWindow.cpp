@@ -5,6 +5,7 @@
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
 #include "platform/SoftKeyBar.h"
+#include "screening/ScheduleApplication.h"
 #include "screening/ScreenIncomingCall.h"
 #include "screening/TimedHandBack.h"
 #include "ui/HistoryWindow.h"
@@ -107,10 +108,15 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
                 unreadCount.OnControlColour(reinterpret_cast<HDC>(wParam)));
         handled = notHandled;
         return 0;
-    case WM_INCOMINGCALL:
-        ScreenIncomingCall(settings.activeProfile, hwnd);
+    case WM_INCOMINGCALL: {
+        // The profile in force now: a timed profile's end and the schedule come first.
+        WCHAR inForce[kKeyNameChars];
+        if (FAILED(ProfileInForceNow(settings, LocalNow(), inForce)))
+            StringCchCopyW(inForce, ARRAYSIZE(inForce), settings.activeProfile);
+        ScreenIncomingCall(inForce, hwnd);
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         return 0;
+    }
     default:
         handled = notHandled;
         return 0;
@@ -341,12 +347,18 @@ HRESULT MainWindow::DeleteProfile() {
     HRESULT hr = SelectedStoredProfile(&profile, keyName);
     if (FAILED(hr))
         return hr;
+    const bool scheduled = ScheduleHasRules();
     hr = profile->Delete();
     if (FAILED(hr))
         return hr;
     // The active profile is gone: nothing screens calls any more.
     if (SameKeyName(keyName, settings.activeProfile)) {
         hr = ActivateProfile(profileList.offEntry, true);
+        if (FAILED(hr))
+            return hr;
+    } else if (scheduled && !ScheduleHasRules()) {
+        // The last rule that took part named it: the active profile's own request again.
+        hr = RenewCallNotification(settings);
         if (FAILED(hr))
             return hr;
     }

@@ -5,6 +5,7 @@
 #include "platform/Keys.h"
 #include "screening/Decision.h"
 #include "store/Profile.h"
+#include "store/Schedule.h"
 #include <snapi.h>
 #include <strsafe.h>
 
@@ -48,7 +49,8 @@ void RejectCall(Verdict* verdict) {
 
 HRESULT SetCallNotification(int mode, bool timed) {
     WaitCursor wait;
-    if (timed)
+    // A rule of the schedule may take over at any call, so the clock must be looked at.
+    if (timed || ScheduleHasRules())
         mode = static_cast<int>(ScreeningMode::BlockUnknown); // any mode the window decides
     NOTIFICATIONCONDITION condition = {};
     condition.ctComparisonType = REG_CT_EQUAL;

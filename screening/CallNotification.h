@@ -22,7 +22,8 @@ void RejectCall(Verdict* verdict);
 // Keeps the broker request in line with a screening mode: none for Off, the
 // block-all command for BlockAll, the main window for every other mode. While a
 // timed profile is in force every call goes to the main window, whatever the mode,
-// so that its end is seen when the next call comes.
+// so that its end is seen when the next call comes; so, too, while a rule of the
+// schedule takes part (the Off mode included), so that the rule is applied in time.
 HRESULT SetCallNotification(int mode, bool timed = false);
 
 // Registers one request that runs this program; window and argument may be null.

@@ -1,5 +1,6 @@
 #include "screening/TimedHandBack.h"
 #include "screening/CallNotification.h"
+#include "screening/ScheduleApplication.h"
 #include "store/Profile.h"
 #include <strsafe.h>
 
@@ -14,15 +15,23 @@ HRESULT ProfileInForceNow(AppSettings& settings, const SYSTEMTIME& now,
     if (FAILED(hr))
         return hr;
     hr = StringCchCopyW(keyName, ARRAYSIZE(keyName), inForce.keyName);
-    if (FAILED(hr) || !inForce.handBackDue)
+    if (FAILED(hr))
         return hr;
-    const HRESULT handedBack = HandBackTimedProfile(settings, inForce.keyName);
-    if (handBack)
-        *handBack = handedBack;
+    if (inForce.handBackDue) {
+        // An occurrence of the schedule that a later one interrupted comes back first.
+        HRESULT handedBack = ResumeInterruptedRule(settings, now);
+        if (handedBack != S_OK)
+            handedBack = HandBackTimedProfile(settings, inForce.keyName);
+        if (handBack)
+            *handBack = handedBack;
+        // Tried again the next time; the schedule waits for it.
+        if (FAILED(handedBack))
+            return S_OK;
+    }
+    // The schedule's occurrence in force, not applied yet, takes over now.
+    ApplySchedule(settings, now);
     // A profile that is gone was handed back as Off.
-    return SUCCEEDED(handedBack)
-               ? StringCchCopyW(keyName, ARRAYSIZE(keyName), settings.activeProfile)
-               : S_OK;
+    return StringCchCopyW(keyName, ARRAYSIZE(keyName), settings.activeProfile);
 }
 
 HRESULT HandBackTimedProfile(AppSettings& settings, LPCWSTR nextProfile) {

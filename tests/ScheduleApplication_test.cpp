@@ -10,6 +10,7 @@
 #include "support/ScratchRegistry.h"
 #include "support/StoredProfiles.h"
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -68,16 +69,16 @@ protected:
 
     // What a call at then is screened with; the settings it leaves are in *left.
     std::wstring CallAt(const SYSTEMTIME& now) {
-        left = AppSettings();
-        EXPECT_EQ(S_OK, left.Load());
+        left = std::make_unique<AppSettings>();
+        EXPECT_EQ(S_OK, left->Load());
         WCHAR keyName[kKeyNameChars] = L"?";
-        EXPECT_EQ(S_OK, ProfileInForceNow(left, now, keyName));
+        EXPECT_EQ(S_OK, ProfileInForceNow(*left, now, keyName));
         // What the call found is what is stored.
         AppSettings stored;
         EXPECT_EQ(S_OK, stored.Load());
         EXPECT_STREQ(keyName, stored.activeProfile);
-        EXPECT_STREQ(left.activeUntil, stored.activeUntil);
-        EXPECT_STREQ(left.nextProfile, stored.nextProfile);
+        EXPECT_STREQ(left->activeUntil, stored.activeUntil);
+        EXPECT_STREQ(left->nextProfile, stored.nextProfile);
         return keyName;
     }
 
@@ -101,7 +102,7 @@ protected:
 
     HWND window = nullptr;
     std::wstring before, work, lunch;
-    AppSettings left;
+    std::unique_ptr<AppSettings> left;
 };
 
 TEST_F(ScheduleApplicationTest, OccurrenceTakesOverFromItsStartMinuteToItsEndMinute) {
@@ -109,13 +110,13 @@ TEST_F(ScheduleApplicationTest, OccurrenceTakesOverFromItsStartMinuteToItsEndMin
     EXPECT_EQ(before, CallAt(On(7, 21, 59)));
     EXPECT_EQ(L"", Applied(night));
     EXPECT_EQ(lunch, CallAt(On(7, 22, 0)));
-    EXPECT_STREQ(L"2026-12-08 07:00", left.activeUntil);
-    EXPECT_EQ(before, left.nextProfile);
+    EXPECT_STREQ(L"2026-12-08 07:00", left->activeUntil);
+    EXPECT_EQ(before, left->nextProfile);
     EXPECT_EQ(L"2026-12-07 22:00", Applied(night));
     // Over midnight it lasts, and the end minute hands back; nothing is applied again.
     EXPECT_EQ(lunch, CallAt(On(8, 6, 59)));
     EXPECT_EQ(before, CallAt(On(8, 7, 0)));
-    EXPECT_FALSE(left.IsTimed());
+    EXPECT_FALSE(left->IsTimed());
     EXPECT_EQ(before, CallAt(On(8, 7, 1)));
 }
 
@@ -125,7 +126,7 @@ TEST_F(ScheduleApplicationTest, EndMinuteAndTheWeeksEnd) {
     EXPECT_EQ(before, CallAt(On(12, 21, 0)));
     EXPECT_EQ(lunch, CallAt(On(13, 6, 30)));
     EXPECT_EQ(L"2026-12-12 22:00", Applied(saturday));
-    EXPECT_STREQ(L"2026-12-13 07:00", left.activeUntil);
+    EXPECT_STREQ(L"2026-12-13 07:00", left->activeUntil);
     // A call first at the end minute of an occurrence finds it over.
     const UINT morning = AddRule(work, kScheduleWeekdays, 8 * 60, 9 * 60);
     EXPECT_EQ(before, CallAt(On(14, 9, 0)));
@@ -139,20 +140,20 @@ TEST_F(ScheduleApplicationTest, LaterOccurrenceWinsAndTheEarlierOneComesBackUnti
     const UINT noon = AddRule(lunch, kScheduleWeekdays, 12 * 60, 13 * 60);
     EXPECT_EQ(work, CallAt(On(7, 8, 30)));
     EXPECT_EQ(lunch, CallAt(On(7, 12, 10)));
-    EXPECT_STREQ(L"2026-12-07 13:00", left.activeUntil);
-    EXPECT_EQ(before, left.nextProfile);
+    EXPECT_STREQ(L"2026-12-07 13:00", left->activeUntil);
+    EXPECT_EQ(before, left->nextProfile);
     EXPECT_EQ(work, CallAt(On(7, 13, 0)));
-    EXPECT_STREQ(L"2026-12-07 18:00", left.activeUntil);
-    EXPECT_EQ(before, left.nextProfile);
+    EXPECT_STREQ(L"2026-12-07 18:00", left->activeUntil);
+    EXPECT_EQ(before, left->nextProfile);
     EXPECT_EQ(before, CallAt(On(7, 18, 0)));
-    EXPECT_FALSE(left.IsTimed());
+    EXPECT_FALSE(left->IsTimed());
     EXPECT_FALSE(ValueExists(kSchedulePath, L"LastApplied"));
 
     // Asleep through the morning: the one that started last is applied, then the other.
     EXPECT_EQ(lunch, CallAt(On(8, 12, 30)));
     EXPECT_EQ(L"2026-12-07 08:00", Applied(day));
     EXPECT_EQ(work, CallAt(On(8, 13, 30)));
-    EXPECT_STREQ(L"2026-12-08 18:00", left.activeUntil);
+    EXPECT_STREQ(L"2026-12-08 18:00", left->activeUntil);
     EXPECT_EQ(L"2026-12-08 08:00", Applied(day));
     EXPECT_EQ(L"2026-12-08 12:00", Applied(noon));
     EXPECT_EQ(before, CallAt(On(8, 18, 5)));
@@ -167,12 +168,12 @@ TEST_F(ScheduleApplicationTest, SwitchByHandDuringAnOccurrenceStands) {
     EXPECT_EQ(chosen, CallAt(On(7, 10, 0)));
     // A later occurrence still takes over, and hands back to the choice, not to Work.
     EXPECT_EQ(lunch, CallAt(On(7, 12, 10)));
-    EXPECT_EQ(chosen, left.nextProfile);
+    EXPECT_EQ(chosen, left->nextProfile);
     EXPECT_EQ(chosen, CallAt(On(7, 13, 0)));
-    EXPECT_FALSE(left.IsTimed());
+    EXPECT_FALSE(left->IsTimed());
     // The next occurrence is applied again.
     EXPECT_EQ(work, CallAt(On(8, 8, 0)));
-    EXPECT_EQ(chosen, left.nextProfile);
+    EXPECT_EQ(chosen, left->nextProfile);
 }
 
 TEST_F(ScheduleApplicationTest, OccurrenceThePhoneSleptThroughIsNeverAppliedLate) {

@@ -24,7 +24,6 @@
 #include "store/Schedule.h"
 #include "ui/ScheduleList.h"
 #include <commctrl.h>
-#include <strsafe.h>
 #include <phoneemu.h>
 #include <tlhelp32.h>
 #include <fcntl.h>
@@ -1070,7 +1069,7 @@ int AddRule(const std::wstring& name, LPCWSTR days, LPCWSTR start, LPCWSTR end) 
         FAILED(ParseTimeOfDay(start, &rule.start)) || FAILED(ParseTimeOfDay(end, &rule.end)))
         return Usage();
     rule.days = dayBits;
-    StringCchCopyW(rule.profile, ARRAYSIZE(rule.profile), keyName.c_str());
+    wcscpy_s(rule.profile, keyName.c_str());
     Schedule schedule;
     UINT slot = 0;
     HRESULT hr = schedule.Load();
@@ -1089,8 +1088,8 @@ int AddRule(const std::wstring& name, LPCWSTR days, LPCWSTR start, LPCWSTR end) 
 int PrintSchedule() {
     std::wstring folder;
     VesperaPath(&folder);
-    HMODULE texts = LoadLibraryExW((folder + L"\\VesperaRes.dll").c_str(), nullptr,
-                                   LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE texts =
+        LoadLibraryExW((folder + L"\\VesperaRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!texts) {
         Fail(L"cannot load VesperaRes.dll for the rows' texts");
         return kExitFailed;
