@@ -5,7 +5,9 @@
 #include <windows.h>
 
 // The key name of the profile in force at now ("" for Off), from the settings as they
-// were loaded. When a timed profile has ended, hands back first (HandBackTimedProfile).
+// were loaded. When a timed profile has ended, hands back first (HandBackTimedProfile),
+// unless an occurrence of the schedule it interrupted comes back; then the schedule's
+// occurrence in force, when not applied yet, takes over (ApplySchedule).
 // The key name is that of the profile in force even when the hand-back fails, which is
 // then tried again the next time; *handBack (optional) gets the hand-back's result, or
 // S_FALSE when none was due.
