@@ -108,7 +108,7 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         handled = notHandled;
         return 0;
     case WM_INCOMINGCALL:
-        ScreenIncomingCall(settings.activeProfile, hwnd);
+        ScreenIncomingCall(settings, hwnd);
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         return 0;
     default:
@@ -247,7 +247,8 @@ HRESULT MainWindow::ActivateProfile(Profile* profile, bool silent) {
             IDOK)
             return E_FAIL;
     }
-    HRESULT hr = SetCallNotification(static_cast<int>(profile->mode));
+    HRESULT hr =
+        SetCallNotification(static_cast<int>(profile->mode), false, profile->repeatMinutes);
     if (FAILED(hr))
         return hr;
     hr = settings.SetActiveProfile(profile->keyName[0] ? profile->keyName : nullptr);
@@ -324,11 +325,14 @@ HRESULT MainWindow::EditProfile() {
         return hr;
     const bool active = SameKeyName(keyName, settings.activeProfile);
     const ScreeningMode mode = profile->mode;
+    const DWORD repeatMinutes = profile->repeatMinutes;
     hr = ProfileEditor::Run(profile, hwnd);
     if (FAILED(hr))
         return hr;
-    if (active && profile->mode != mode) {
-        hr = SetCallNotification(static_cast<int>(profile->mode), settings.IsTimed());
+    // The block-all command carries the repeat minutes: a change to them renews it too.
+    if (active && (profile->mode != mode || profile->repeatMinutes != repeatMinutes)) {
+        hr = SetCallNotification(static_cast<int>(profile->mode), settings.IsTimed(),
+                                 profile->repeatMinutes);
         if (FAILED(hr))
             return hr;
     }
