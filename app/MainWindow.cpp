@@ -108,15 +108,10 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
                 unreadCount.OnControlColour(reinterpret_cast<HDC>(wParam)));
         handled = notHandled;
         return 0;
-    case WM_INCOMINGCALL: {
-        // The profile in force now: a timed profile's end and the schedule come first.
-        WCHAR inForce[kKeyNameChars];
-        if (FAILED(ProfileInForceNow(settings, LocalNow(), inForce)))
-            StringCchCopyW(inForce, ARRAYSIZE(inForce), settings.activeProfile);
-        ScreenIncomingCall(inForce, hwnd);
+    case WM_INCOMINGCALL:
+        ScreenIncomingCall(settings, hwnd);
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         return 0;
-    }
     default:
         handled = notHandled;
         return 0;
@@ -253,7 +248,8 @@ HRESULT MainWindow::ActivateProfile(Profile* profile, bool silent) {
             IDOK)
             return E_FAIL;
     }
-    HRESULT hr = SetCallNotification(static_cast<int>(profile->mode));
+    HRESULT hr =
+        SetCallNotification(static_cast<int>(profile->mode), false, profile->repeatMinutes);
     if (FAILED(hr))
         return hr;
     hr = settings.SetActiveProfile(profile->keyName[0] ? profile->keyName : nullptr);
@@ -330,11 +326,14 @@ HRESULT MainWindow::EditProfile() {
         return hr;
     const bool active = SameKeyName(keyName, settings.activeProfile);
     const ScreeningMode mode = profile->mode;
+    const DWORD repeatMinutes = profile->repeatMinutes;
     hr = ProfileEditor::Run(profile, hwnd);
     if (FAILED(hr))
         return hr;
-    if (active && profile->mode != mode) {
-        hr = SetCallNotification(static_cast<int>(profile->mode), settings.IsTimed());
+    // The block-all command carries the repeat minutes: a change to them renews it too.
+    if (active && (profile->mode != mode || profile->repeatMinutes != repeatMinutes)) {
+        hr = SetCallNotification(static_cast<int>(profile->mode), settings.IsTimed(),
+                                 profile->repeatMinutes);
         if (FAILED(hr))
             return hr;
     }

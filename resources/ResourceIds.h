@@ -144,4 +144,4 @@
 #define IDS_ASK_CLEAR_HISTORY 252
 #define IDS_ONE_CALL_REFUSED 253
 #define IDS_CALLS_REFUSED 254 // a format with one %u
-#define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 13
+#define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 14

@@ -128,9 +128,9 @@ HRESULT ResumeInterruptedRule(AppSettings& settings, const SYSTEMTIME& now) {
 }
 
 HRESULT RenewCallNotification(const AppSettings& settings) {
-    int mode = static_cast<int>(ScreeningMode::Off);
     Profile active;
-    if (settings.activeProfile[0] && SUCCEEDED(active.Load(settings.activeProfile)))
-        mode = static_cast<int>(active.mode);
-    return SetCallNotification(mode, settings.IsTimed());
+    if (!settings.activeProfile[0] || FAILED(active.Load(settings.activeProfile)))
+        return SetCallNotification(static_cast<int>(ScreeningMode::Off), settings.IsTimed());
+    return SetCallNotification(static_cast<int>(active.mode), settings.IsTimed(),
+                               active.repeatMinutes);
 }

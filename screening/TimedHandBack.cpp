@@ -37,7 +37,8 @@ HRESULT ProfileInForceNow(AppSettings& settings, const SYSTEMTIME& now,
 HRESULT HandBackTimedProfile(AppSettings& settings, LPCWSTR nextProfile) {
     Profile next;
     const bool exists = nextProfile && nextProfile[0] && SUCCEEDED(next.Load(nextProfile));
-    HRESULT hr = SetCallNotification(exists ? static_cast<int>(next.mode) : 0);
+    HRESULT hr = SetCallNotification(exists ? static_cast<int>(next.mode) : 0, false,
+                                     exists ? next.repeatMinutes : 0);
     if (FAILED(hr))
         return hr;
     hr = settings.SetActiveProfile(exists ? next.keyName : nullptr);
