@@ -14,6 +14,16 @@ const UINT kAcceleratorTable = 400;
 const UINT kApplicationIcon = 101;
 const UINT kFirstNotice = 190, kFirstNoticeCaption = 200;
 const UINT kSecondNotice = 191, kSecondNoticeCaption = 201;
+// A process started for a call whose message never comes (the call ended first, or
+// another instance's window took it) gives up after this long, so it holds neither the
+// single-instance lock nor the phone's attention for ever.
+const UINT kCallMessageWaitMs = 4000;
+
+void CALLBACK GiveUpWaitingForCall(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (HWND window = MainWindowHandle())
+        PostMessageW(window, WM_CLOSE, 0, 0);
+}
 
 // Everything start-up acquires, released in order on every path.
 class StartupResources {
@@ -139,6 +149,8 @@ int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
     if (FAILED(CreateMainWindow(instance, showCommand)))
         return 0;
 
+    if (LaunchedByNotification && !SetTimer(nullptr, 0, kCallMessageWaitMs, GiveUpWaitingForCall))
+        return 0;
     HACCEL accelerators =
         LaunchedByNotification ? nullptr : LoadResourceAccelerators(kAcceleratorTable);
     return RunMessageLoop(accelerators);

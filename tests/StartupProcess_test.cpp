@@ -108,6 +108,22 @@ TEST_F(StartupProcessTest, NotificationRunStaysHiddenAndEndsAfterTheCall) {
     EXPECT_EQ(18u, exitCode);
 }
 
+TEST_F(StartupProcessTest, NotificationRunWithoutItsMessageEndsAndFreesTheLock) {
+    ChildProcess waiting;
+    ASSERT_TRUE(waiting.Start(Vespera(L"Vespera.IncomingCall")));
+    ASSERT_NE(nullptr, WaitForWindow(kClass, kTitle, kTimeout));
+    ASSERT_TRUE(waiting.Wait(kTimeout)) << "it waited for a message that never came";
+
+    ChildProcess user;
+    ASSERT_TRUE(user.Start(Vespera(L"")));
+    HWND window = WaitForWindow(kClass, kTitle, kTimeout);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(user.Wait(kTimeout, &exitCode));
+    EXPECT_EQ(18u, exitCode);
+}
+
 TEST_F(StartupProcessTest, FastPathRefusesTheCallWhileAnotherInstanceRuns) {
     ChildProcess first;
     ASSERT_TRUE(first.Start(Vespera(L"")));
