@@ -14,6 +14,7 @@ const UINT kAcceleratorTable = 400;
 const UINT kApplicationIcon = 101;
 const UINT kFirstNotice = 190, kFirstNoticeCaption = 200;
 const UINT kSecondNotice = 191, kSecondNoticeCaption = 201;
+const UINT kActiveProfileLostNote = 241;
 // A process started for a call whose message never comes (the call ended first, or
 // another instance's window took it) gives up after this long, so it holds neither the
 // single-instance lock nor the phone's attention for ever.
@@ -87,6 +88,9 @@ HRESULT CreateMainWindow(HINSTANCE instance, int showCommand) {
     if (!LaunchedByNotification) {
         mainWindow.settings.ShowNoticeOnce(window, kFirstNotice, kFirstNoticeCaption);
         mainWindow.settings.ShowNoticeOnce(window, kSecondNotice, kSecondNoticeCaption);
+        if (mainWindow.profileList.ActiveProfileLost())
+            MessageBoxW(window, ResourceText(kActiveProfileLostNote).Get(), kMainWindowTitle,
+                        MB_OK | MB_ICONWARNING);
     }
     return S_OK;
 }

@@ -350,8 +350,15 @@ HRESULT ProfileEditor::FillModeSelector() {
         ResourceText name(IDS_MODE_BLOCK_ALL + i);
         SendMessageW(modeSelector, add, 0, reinterpret_cast<LPARAM>(name.Get()));
     }
-    const int entry = static_cast<int>(profile->mode) - 1;
-    if (entry >= 0 && entry < kModeCount)
+    // A mode this version does not know (stored by a newer one, or damaged) is shown as
+    // such, and kept unless the user picks another.
+    int entry = static_cast<int>(profile->mode) - 1;
+    if (static_cast<DWORD>(profile->mode) > kModeCount) {
+        ResourceText name(IDS_MODE_UNKNOWN);
+        entry = static_cast<int>(
+            SendMessageW(modeSelector, add, 0, reinterpret_cast<LPARAM>(name.Get())));
+    }
+    if (entry >= 0)
         SendMessageW(modeSelector, IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, entry, 0);
     return S_OK;
 }
@@ -419,7 +426,9 @@ ScreeningMode ProfileEditor::SelectedMode() const {
         return ScreeningMode::Off;
     const LRESULT entry =
         SendMessageW(modeSelector, IsPocketPC() ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
-    if (entry < 0 || entry >= kModeCount)
+    if (entry == kModeCount)
+        return profile->mode; // the unknown mode, which only Commit would change
+    if (entry < 0 || entry > kModeCount)
         return ScreeningMode::Off;
     return static_cast<ScreeningMode>(entry + 1);
 }
@@ -552,8 +561,11 @@ void ProfileEditor::StepModeSelector(int delta) {
     if (!modeSelector || delta == 0)
         return;
     const int current = static_cast<int>(SendMessageW(modeSelector, LB_GETCURSEL, 0, 0));
+    const int count = static_cast<int>(SendMessageW(modeSelector, LB_GETCOUNT, 0, 0));
+    if (count <= 0)
+        return;
     int next = current < 0 ? 0 : current + (delta > 0 ? 1 : -1);
-    next = (next + kModeCount) % kModeCount;
+    next = (next + count) % count;
     SendMessageW(modeSelector, LB_SETCURSEL, next, 0);
     ApplyMode();
 }
