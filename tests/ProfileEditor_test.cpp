@@ -608,19 +608,37 @@ TEST_P(ProfileEditorTest, AddingWithoutAChooserChangesNothing) {
 
 // ---- Failures and resources ----
 
-TEST_P(ProfileEditorTest, WithoutTheContactStoreTheEditorClosesAtOnce) {
+TEST_P(ProfileEditorTest, WithoutTheContactStoreEveryModeButAddingContactsWorks) {
     Profile profile;
     SaveStored(&profile, L"Store", ScreeningMode::BlockListed, {oids["Ada Byron"]});
     {
         RefusedContactDatabase refused;
         ASSERT_TRUE(refused.Registered());
-        bool shown = true;
-        EXPECT_EQ(E_FAIL, Edit(&profile, {}, &shown));
-        EXPECT_FALSE(shown);
+        bool shown = false;
+        EXPECT_EQ(S_OK, Edit(&profile, {[&](HWND dialog) {
+                      Settle(dialog);
+                      EXPECT_TRUE(Visible(dialog, IDC_CONTACTS));
+                      EXPECT_TRUE(Rows(dialog).empty());
+                      ContactCommands commands = OpenMenu(dialog);
+                      EXPECT_FALSE(commands.add);
+                      EXPECT_TRUE(commands.removeAll);
+                      // Sent anyway, Add does nothing.
+                      Command(dialog, IDM_ADD_CONTACT);
+                      EXPECT_EQ(1u, profile.contacts.size());
+                      // A list profile keeps its contacts and can be saved.
+                      EXPECT_TRUE(DoneEnabled(dialog));
+                      PickMode(dialog, ScreeningMode::AllowCategory);
+                      Type(dialog, IDC_CATEGORY, L"Family");
+                      Command(dialog, IDOK);
+                  }},
+                             &shown));
+        EXPECT_TRUE(shown);
     }
-    EXPECT_STREQ(L"Store", profile.name);
-    EXPECT_EQ(1u, profile.contacts.size());
-    EXPECT_EQ(0u, profile.modified);
+    Profile stored;
+    ASSERT_EQ(S_OK, stored.Load(profile.keyName));
+    EXPECT_EQ(ScreeningMode::AllowCategory, stored.mode);
+    EXPECT_STREQ(L"Family", stored.category);
+    EXPECT_EQ(1u, stored.contacts.size());
 
     EXPECT_EQ(E_INVALIDARG, ProfileEditor::Run(nullptr, nullptr, *settings));
     SetResourceLibrary(nullptr); // no dialog template

@@ -267,9 +267,13 @@ HRESULT ProfileEditor::Initialise() {
     SendMessageW(categoryField, EM_LIMITTEXT, kCategoryChars, 0);
     SetWindowTextW(categoryField, profile->category ? profile->category : L"");
 
-    hr = contactStore.Open(hwnd);
-    if (FAILED(hr))
-        return hr;
+    // Without the phone's contacts the editor still serves every mode but the contact
+    // choice: the list says why it stays empty, and Add is greyed.
+    if (FAILED(contactStore.Open(hwnd))) {
+        hr = contactList.SetEmptyText(ResourceText(IDS_NO_CONTACT_STORE).Get());
+        if (FAILED(hr))
+            return hr;
+    }
     hr = contactList.Fill(profile, &contactStore, nullptr);
     if (FAILED(hr))
         return hr;
@@ -505,7 +509,8 @@ void ProfileEditor::UpdateMenu(HMENU menu) {
         EnableMenuItem(menu, command, MF_BYCOMMAND | MF_GRAYED);
     if (ClassOf(SelectedMode()) != ModeClass::List)
         return;
-    EnableMenuItem(menu, IDM_ADD_CONTACT, MF_BYCOMMAND | MF_ENABLED);
+    if (contactStore.IsOpen())
+        EnableMenuItem(menu, IDM_ADD_CONTACT, MF_BYCOMMAND | MF_ENABLED);
     if (contactList.GetSelectedIndex() >= 0)
         EnableMenuItem(menu, IDM_REMOVE_CONTACT, MF_BYCOMMAND | MF_ENABLED);
     if (!profile->contacts.empty())
@@ -522,7 +527,8 @@ bool ProfileEditor::OnCommand(WORD id, WORD notification) {
         EndDialog(hwnd, IDCANCEL);
         return true;
     case IDM_ADD_CONTACT:
-        contactList.AddChosenContact(this);
+        if (contactStore.IsOpen()) // greyed otherwise; the key may still send it
+            contactList.AddChosenContact(this);
         return true;
     case IDM_REMOVE_CONTACT:
         contactList.RemoveSelectedContact(this);
