@@ -54,6 +54,18 @@ ModeClass ClassOf(ScreeningMode mode) {
     }
 }
 
+// Appends the source's contacts to the target's.
+HRESULT CopyContacts(const Profile& source, Profile* target) {
+    BYTE* encoded = nullptr;
+    DWORD bytes = 0;
+    HRESULT hr = source.EncodeContacts(&encoded, &bytes);
+    if (SUCCEEDED(hr))
+        hr = target->DecodeContacts(encoded, bytes);
+    if (encoded)
+        LocalFree(encoded);
+    return hr;
+}
+
 // What a run may change in the caller's record, to put back when the run saves nothing:
 // the contact commands change the record at once, and Commit before a failed save.
 class RecordSnapshot {
@@ -64,11 +76,9 @@ public:
             hr = copy.SetName(record.name);
         if (SUCCEEDED(hr))
             hr = copy.SetCategory(record.category);
-        for (DWORD oid : record.contacts) {
-            if (FAILED(hr))
-                break;
-            hr = copy.AddContact(oid);
-        }
+        // Through the stored form: one pass, however long the list.
+        if (SUCCEEDED(hr) && !record.contacts.empty())
+            hr = CopyContacts(record, &copy);
         copy.SetMode(record.mode);
         modified = record.modified;
         return hr;
@@ -89,8 +99,8 @@ public:
             same = record->contacts[i] == copy.contacts[i];
         if (!same) {
             record->ClearContacts();
-            for (DWORD oid : copy.contacts)
-                record->AddContact(oid);
+            if (!copy.contacts.empty())
+                CopyContacts(copy, record);
         }
         record->modified = modified;
     }

@@ -372,6 +372,11 @@ HRESULT SaveAll(std::vector<ContactRecord>* records) {
     DWORD fresh = 0;
     for (const ContactRecord& record : *records)
         fresh += record.oid == 0 ? 1 : 0;
+    // Held until the contacts are written, so that a snapshot never sees an OID given
+    // but not yet stored.
+    MutexLock lock;
+    if (!lock.Held())
+        return HRESULT_FROM_WIN32(GetLastError());
     DWORD next = 0;
     HRESULT hr = fresh ? AllocateOids(fresh, &next) : S_OK;
     if (FAILED(hr))
@@ -407,6 +412,28 @@ HRESULT SaveAll(std::vector<ContactRecord>* records) {
     // What was written is indexed, also when a later record failed.
     HRESULT indexed = index.Save();
     return FAILED(hr) ? hr : indexed;
+}
+
+HRESULT Snapshot(std::vector<DWORD>* oids, DWORD* above) {
+    // Writers hold the counter's lock until their contacts are written, so every OID
+    // given so far is either stored or gone.
+    MutexLock lock;
+    if (!lock.Held())
+        return HRESULT_FROM_WIN32(GetLastError());
+    HRESULT hr = ListOids(oids);
+    if (FAILED(hr))
+        return hr;
+    *above = oids->empty() ? 1 : oids->back() == 0xFFFFFFFF ? 0xFFFFFFFF : oids->back() + 1;
+    Key database;
+    if (RegOpenKeyExW(CONTACTDB_ROOT, CONTACTDB_PATH, 0, KEY_QUERY_VALUE, &database.key) ==
+        ERROR_SUCCESS) {
+        DWORD counter = 0, bytes = sizeof(counter);
+        if (RegGetValueW(database.key, nullptr, CONTACTDB_NEXTOID_VALUE, RRF_RT_REG_DWORD, nullptr,
+                         &counter, &bytes) == ERROR_SUCCESS &&
+            counter > *above)
+            *above = counter;
+    }
+    return S_OK;
 }
 
 HRESULT LoadUids(std::map<std::wstring, DWORD>* oids) {

@@ -42,6 +42,9 @@ HRESULT LoadAll(std::vector<ContactRecord>* records);
 HRESULT SaveAll(std::vector<ContactRecord>* records);
 // The OIDs of every contact that came from a vCard with a UID, by UID.
 HRESULT LoadUids(std::map<std::wstring, DWORD>* oids);
+// The stored OIDs, ascending, and the OID from which on contacts may be added later: one
+// below *above that is not among them is gone for good (OIDs are never given twice).
+HRESULT Snapshot(std::vector<DWORD>* oids, DWORD* above);
 // Removes every contact and the index; the counter stays, so no OID comes back.
 HRESULT Clear();
 
