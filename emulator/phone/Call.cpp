@@ -215,6 +215,8 @@ HRESULT RingOnLine(const CallOptions& options, const Caller& caller) {
     if (running > 0)
         PrintError(L"%u started program(s) still running after the call",
                    static_cast<unsigned>(running));
+    if (size_t crashed = broker.CrashedCount())
+        PrintError(L"%u started program(s) crashed", static_cast<unsigned>(crashed));
 
     JsonLine report;
     if (options.withheld)

@@ -246,6 +246,18 @@ void NotificationBroker::DropPending() {
     pending.clear();
 }
 
+size_t NotificationBroker::CrashedCount() const {
+    size_t crashed = 0;
+    for (HANDLE process : started) {
+        DWORD code = 0;
+        // Exception codes carry the error severity in their top bits.
+        if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0 &&
+            GetExitCodeProcess(process, &code) && code >= 0xC0000000u)
+            ++crashed;
+    }
+    return crashed;
+}
+
 size_t NotificationBroker::WaitForStarted(DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {

@@ -25,6 +25,8 @@ public:
     // Waits, at most timeoutMs, for the programs it started to end. Returns the number
     // still running.
     size_t WaitForStarted(DWORD timeoutMs);
+    // The number of started programs that ended by an unhandled exception.
+    size_t CrashedCount() const;
 
 private:
     struct Request;
