@@ -139,6 +139,14 @@ HRESULT RingOnLine(const CallOptions& options, const Caller& caller) {
         return hr;
     }
 
+    // Watch before ringing, so no End is missed.
+    EndKeyWatch watch;
+    hr = watch.Start();
+    if (FAILED(hr)) {
+        PrintError(L"cannot watch the End key (0x%08lx)", static_cast<unsigned long>(hr));
+        return hr;
+    }
+
     NotificationBroker broker;
     PhoneState state(&broker);
     // Whatever an earlier call left behind goes before this one rings: the bit is
@@ -152,14 +160,6 @@ HRESULT RingOnLine(const CallOptions& options, const Caller& caller) {
     }
     if (FAILED(hr)) {
         PrintError(L"cannot write the phone state (0x%08lx)", static_cast<unsigned long>(hr));
-        return hr;
-    }
-
-    // Watch before ringing, so no End is missed.
-    EndKeyWatch watch;
-    hr = watch.Start();
-    if (FAILED(hr)) {
-        PrintError(L"cannot watch the End key (0x%08lx)", static_cast<unsigned long>(hr));
         return hr;
     }
 
