@@ -31,6 +31,9 @@ public:
     DWORD sampleCreated = 0;
     HFONT boldFont = nullptr;
     WCHAR activeProfile[kKeyNameChars] = L"";
+    // A stored "ActiveProfile" that could not be taken (too long, not text): the run
+    // goes on as Off, and the next save removes the value.
+    bool activeProfileUnreadable = false;
     int platformType = 0;
 
 private:

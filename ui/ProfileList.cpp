@@ -11,6 +11,8 @@ const UINT kInactiveIcon = 125;
 const UINT kActiveIcon = 126;
 const UINT kEmptyListText = 160;
 const UINT kFirstModeName = 170; // 170 + mode
+const UINT kUnknownModeName = 240;
+const DWORD kLastMode = 7;
 const UINT kOffEntryName = 181;
 const UINT kFirstSampleName = 186;
 const UINT kSecondSampleName = 187;
@@ -27,7 +29,13 @@ int CALLBACK CompareNames(LPARAM first, LPARAM second, LPARAM) {
 } // namespace
 
 bool SameKeyName(LPCWSTR first, LPCWSTR second) {
-    return CompareStringW(LOCALE_USER_DEFAULT, 0, first, -1, second, -1) == CSTR_EQUAL;
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, first, -1, second, -1) ==
+           CSTR_EQUAL;
+}
+
+UINT ModeNameId(ScreeningMode mode) {
+    const DWORD number = static_cast<DWORD>(mode);
+    return number <= kLastMode ? kFirstModeName + number : kUnknownModeName;
 }
 
 ProfileList::~ProfileList() {
@@ -119,12 +127,17 @@ HRESULT ProfileList::Reload() {
             return static_cast<ProfileList*>(context)->LoadEntry(keyName);
         },
         this);
+    LPCWSTR activeProfile = TheMainWindow().settings.activeProfile;
+    activeListed = false;
+    for (size_t i = 1; activeProfile[0] && !activeListed && i < entries.size(); ++i)
+        activeListed = SameKeyName(entries[i]->keyName, activeProfile);
     return S_OK;
 }
 
 void ProfileList::Clear() {
     entries.clear();
     offEntry = nullptr;
+    activeListed = false;
 }
 
 HRESULT ProfileList::AddOffEntry() {
@@ -172,6 +185,20 @@ bool ProfileList::IsOffSelected() const {
     return SelectedProfile() == offEntry;
 }
 
+bool ProfileList::IsActive(const Profile* profile) const {
+    if (!profile)
+        return false;
+    if (activeListed)
+        return profile != offEntry &&
+               SameKeyName(profile->keyName, TheMainWindow().settings.activeProfile);
+    return profile == offEntry;
+}
+
+bool ProfileList::ActiveProfileLost() const {
+    const AppSettings& settings = TheMainWindow().settings;
+    return settings.activeProfileUnreadable || (settings.activeProfile[0] && !activeListed);
+}
+
 HRESULT ProfileList::ItemActivated(int index) {
     auto* profile = reinterpret_cast<Profile*>(GetItemData(index));
     if (!profile)
@@ -185,10 +212,8 @@ HRESULT ProfileList::DrawItem(const DRAWITEMSTRUCT* draw) {
     auto* profile = reinterpret_cast<Profile*>(GetItemData(static_cast<int>(draw->itemID)));
     if (!profile)
         return E_INVALIDARG;
-    LPCWSTR activeProfile = TheMainWindow().settings.activeProfile;
-    const bool active =
-        activeProfile[0] ? SameKeyName(profile->keyName, activeProfile) : profile == offEntry;
-    ResourceText modeName(kFirstModeName + static_cast<UINT>(profile->mode));
+    const bool active = IsActive(profile);
+    ResourceText modeName(ModeNameId(profile->mode));
     return DrawTwoLineItem(draw, profile->name ? profile->name : L"", modeName.Get(),
                            active ? activeIcon : inactiveIcon, active);
 }

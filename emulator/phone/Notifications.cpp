@@ -222,25 +222,45 @@ void NotificationBroker::Fire(const Request& request, const StateValue& value) {
 
 void NotificationBroker::DeliverPending() {
     for (size_t i = 0; i < pending.size();) {
-        bool done = Post(pending[i]);
-        if (!done && WaitForSingleObject(pending[i].process, 0) == WAIT_OBJECT_0) {
-            // The program ended without making its window: one last look, then give up.
-            done = true;
-            if (!Post(pending[i]))
-                PrintError(L"the started program ended without a window for the message %u",
-                           pending[i].message);
-        }
-        if (done)
+        // The started program may end without a window (another instance of it holds
+        // the window, or is still making it): whichever window appears while the call
+        // rings takes the message.
+        if (Post(pending[i])) {
             pending.erase(pending.begin() + i);
-        else
-            ++i;
+            continue;
+        }
+        if (!pending[i].programEnded && WaitForSingleObject(pending[i].process, 0) == WAIT_OBJECT_0)
+            pending[i].programEnded = true;
+        ++i;
     }
+}
+
+void NotificationBroker::DropPending() {
+    DeliverPending();
+    for (const Delivery& delivery : pending)
+        PrintError(delivery.programEnded
+                       ? L"the started program ended, and no window took the message %u "
+                         L"while the call rang"
+                       : L"no window took the message %u while the call rang",
+                   delivery.message);
+    pending.clear();
+}
+
+size_t NotificationBroker::CrashedCount() const {
+    size_t crashed = 0;
+    for (HANDLE process : started) {
+        DWORD code = 0;
+        // Exception codes carry the error severity in their top bits.
+        if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0 &&
+            GetExitCodeProcess(process, &code) && code >= 0xC0000000u)
+            ++crashed;
+    }
+    return crashed;
 }
 
 size_t NotificationBroker::WaitForStarted(DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
-        DeliverPending();
         size_t running = 0;
         for (HANDLE process : started)
             if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0)

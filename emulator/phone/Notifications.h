@@ -16,12 +16,17 @@ public:
     // Called after the phone changed a value (before != after).
     void ValueChanged(HKEY root, LPCWSTR path, LPCWSTR name, const StateValue& before,
                       const StateValue& after);
-    // Posts the messages whose windows have appeared since their programs were started;
-    // drops those whose program ended without making the window.
+    // Posts the messages whose windows have appeared since their programs were started.
+    // A message stays pending while its program lives and after it ended: another
+    // process may still make the window.
     void DeliverPending();
-    // Waits, at most timeoutMs, for the programs it started to end, delivering meanwhile.
-    // Returns the number still running.
+    // The call is over: one last delivery, then what is left is reported and dropped.
+    void DropPending();
+    // Waits, at most timeoutMs, for the programs it started to end. Returns the number
+    // still running.
     size_t WaitForStarted(DWORD timeoutMs);
+    // The number of started programs that ended by an unhandled exception.
+    size_t CrashedCount() const;
 
 private:
     struct Request;
@@ -33,6 +38,7 @@ private:
         UINT message = 0;
         WPARAM wParam = 0;
         HANDLE process = nullptr; // owned by the started list
+        bool programEnded = false;
     };
 
     void Fire(const Request& request, const StateValue& value);
