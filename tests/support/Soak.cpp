@@ -2,6 +2,7 @@
 #include "store/AppSettings.h"
 #include "support/Phone.h"
 #include "support/Processes.h"
+#include <cstdio>
 #include <regext.h>
 #include <tlhelp32.h>
 
@@ -111,8 +112,11 @@ std::wstring Activate(ScreeningMode mode, DWORD listedOid) {
     profile.Save();
     for (LPCWSTR value : {L"Sample", L"OneTimeMsg_190", L"OneTimeMsg_191", L"OneTimeMsg_192"})
         SetDword(kAppKey, value, 1);
-    SetString(kAppKey, L"ActiveProfile", profile.keyName);
-    RegisterVesperaRequest(mode == ScreeningMode::BlockAll);
+    // Made active through Vespera's own window, so its own registration of the broker
+    // request is what the calls meet.
+    const ::testing::AssertionResult activated = ActivateInVespera(L"Soak");
+    if (!activated)
+        std::fprintf(stderr, "soak: %s\n", activated.message());
     return profile.keyName;
 }
 
