@@ -1,10 +1,13 @@
 #include "app/MainWindow.h"
 #include "app/Mail.h"
 #include "app/Process.h"
+#include "platform/LocalClock.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
 #include "platform/SoftKeyBar.h"
+#include "screening/ScheduleApplication.h"
 #include "screening/ScreenIncomingCall.h"
+#include "screening/TimedHandBack.h"
 #include "ui/HistoryWindow.h"
 #include "ui/ProfileEditor.h"
 #include "ui/ScheduleList.h"
@@ -106,7 +109,7 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         handled = notHandled;
         return 0;
     case WM_INCOMINGCALL:
-        ScreenIncomingCall(settings.activeProfile, hwnd);
+        ScreenIncomingCall(settings, hwnd);
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         return 0;
     default:
@@ -140,6 +143,10 @@ HRESULT MainWindow::OnCreate() {
     hr = profileList.LoadResources();
     if (FAILED(hr))
         return hr;
+    // A timed profile that ended while Vespera was closed gives way to the next one
+    // before the list shows which profile is active; a failed hand-back is tried again.
+    WCHAR inForce[kKeyNameChars];
+    ProfileInForceNow(settings, LocalNow(), inForce);
     hr = unreadCount.Create(hwnd, kUnreadCountId, profileList.titleFont);
     if (FAILED(hr))
         return hr;
@@ -194,6 +201,15 @@ void MainWindow::OnCommand(UINT command) {
     case kCommandCheckForUpdate:
         CheckForUpdate();
         break;
+    case kCommandActivateOneHour:
+        ActivateProfileFor(TimedSpan::OneHour);
+        break;
+    case kCommandActivateTwoHours:
+        ActivateProfileFor(TimedSpan::TwoHours);
+        break;
+    case kCommandActivateUntilMorning:
+        ActivateProfileFor(TimedSpan::UntilMorning);
+        break;
     case kCommandSchedule:
         ScheduleList::Run(hwnd, settings);
         break;
@@ -211,6 +227,10 @@ void MainWindow::OnCommand(UINT command) {
 
 void MainWindow::OnInitMenuPopup(HMENU menu) {
     static const UINT profileCommands[] = {kCommandEditProfile, kCommandDeleteProfile};
+    // Off, too, can be in force for a while.
+    static const UINT timedCommands[] = {kCommandActivateOneHour, kCommandActivateTwoHours,
+                                         kCommandActivateUntilMorning};
+    profileList.EnableForSelection(menu, ARRAYSIZE(timedCommands), timedCommands);
     if (profileList.IsOffSelected()) {
         for (UINT command : profileCommands)
             EnableMenuItem(menu, command, MF_BYCOMMAND | MF_GRAYED);
@@ -228,15 +248,52 @@ HRESULT MainWindow::ActivateProfile(Profile* profile, bool silent) {
             IDOK)
             return E_FAIL;
     }
-    HRESULT hr = SetCallNotification(static_cast<int>(profile->mode));
+    HRESULT hr =
+        SetCallNotification(static_cast<int>(profile->mode), false, profile->repeatMinutes);
     if (FAILED(hr))
         return hr;
     hr = settings.SetActiveProfile(profile->keyName[0] ? profile->keyName : nullptr);
+    // A choice by hand has no end.
+    settings.EndTimedProfile();
     if (!silent) {
         settings.ShowNoticeOnce(hwnd, kActivatedNotice, 0);
         // The settings are written when the window goes.
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
     }
+    return hr;
+}
+
+HRESULT MainWindow::ActivateProfileFor(TimedSpan span) {
+    Profile* profile = profileList.SelectedProfile();
+    if (!profile)
+        return E_INVALIDARG;
+    const SYSTEMTIME now = LocalNow();
+    ProfileInForce inForce;
+    HRESULT hr = ResolveProfileInForce(settings.activeProfile,
+                                       settings.IsTimed() ? settings.activeUntil : nullptr,
+                                       settings.nextProfile, now, &inForce);
+    if (FAILED(hr))
+        return hr;
+    // While a timed profile is in force, the profile it was to hand back to comes back
+    // after the new one too: the user's lasting choice is not lost.
+    WCHAR after[kKeyNameChars];
+    hr = StringCchCopyW(after, ARRAYSIZE(after),
+                        inForce.timed ? settings.nextProfile : inForce.keyName);
+    if (FAILED(hr))
+        return hr;
+    SYSTEMTIME end;
+    hr = TimedProfileEnd(span, now, &end);
+    if (FAILED(hr))
+        return hr;
+    hr = SetCallNotification(static_cast<int>(profile->mode), true);
+    if (FAILED(hr))
+        return hr;
+    hr = settings.SetActiveProfile(profile->keyName[0] ? profile->keyName : nullptr);
+    if (SUCCEEDED(hr))
+        hr = settings.SetTimedProfile(end, after);
+    settings.ShowNoticeOnce(hwnd, kActivatedNotice, 0);
+    // The settings are written when the window goes.
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
     return hr;
 }
 
@@ -269,11 +326,14 @@ HRESULT MainWindow::EditProfile() {
         return hr;
     const bool active = SameKeyName(keyName, settings.activeProfile);
     const ScreeningMode mode = profile->mode;
+    const DWORD repeatMinutes = profile->repeatMinutes;
     hr = ProfileEditor::Run(profile, hwnd);
     if (FAILED(hr))
         return hr;
-    if (active && profile->mode != mode) {
-        hr = SetCallNotification(static_cast<int>(profile->mode));
+    // The block-all command carries the repeat minutes: a change to them renews it too.
+    if (active && (profile->mode != mode || profile->repeatMinutes != repeatMinutes)) {
+        hr = SetCallNotification(static_cast<int>(profile->mode), settings.IsTimed(),
+                                 profile->repeatMinutes);
         if (FAILED(hr))
             return hr;
     }
@@ -286,12 +346,18 @@ HRESULT MainWindow::DeleteProfile() {
     HRESULT hr = SelectedStoredProfile(&profile, keyName);
     if (FAILED(hr))
         return hr;
+    const bool scheduled = ScheduleHasRules();
     hr = profile->Delete();
     if (FAILED(hr))
         return hr;
     // The active profile is gone: nothing screens calls any more.
     if (SameKeyName(keyName, settings.activeProfile)) {
         hr = ActivateProfile(profileList.offEntry, true);
+        if (FAILED(hr))
+            return hr;
+    } else if (scheduled && !ScheduleHasRules()) {
+        // The last rule that took part named it: the active profile's own request again.
+        hr = RenewCallNotification(settings);
         if (FAILED(hr))
             return hr;
     }

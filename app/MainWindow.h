@@ -24,6 +24,9 @@ enum MainWindowCommand : UINT {
     kCommandSupportMail = 506,
     kCommandRecommendationMail = 507,
     kCommandCheckForUpdate = 508,
+    kCommandActivateOneHour = 520, // "Activate for…"
+    kCommandActivateTwoHours = 521,
+    kCommandActivateUntilMorning = 522,
     kCommandSchedule = 530,
     kCommandCallHistory = 510,
 };
@@ -44,6 +47,9 @@ public:
     // Makes the profile the active one. Unless silent, asks first (when it is not
     // active already), and closes the program afterwards.
     HRESULT ActivateProfile(Profile* profile, bool silent);
+    // Makes the selected profile the active one for the span, after which the profile in
+    // force before comes back; closes the program afterwards.
+    HRESULT ActivateProfileFor(TimedSpan span);
     HRESULT NewProfile();
     HRESULT EditProfile();
     HRESULT DeleteProfile();

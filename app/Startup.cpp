@@ -119,7 +119,7 @@ int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
     switch (ClassifyCommandLine(commandLine)) {
     case LaunchMode::BlockAll:
         // The fast path: nothing but the refusal.
-        ScreenBlockAllCall();
+        ScreenBlockAllCall(RepeatMinutesFromCommandLine(commandLine));
         return 0;
     case LaunchMode::Notification:
         LaunchedByNotification = true;

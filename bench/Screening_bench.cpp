@@ -375,8 +375,7 @@ int ScreenInProcess() {
                 ScopedCaller caller(L"5550100", oid);
                 HRESULT hr = S_OK;
                 std::vector<double> samples = TimeCalls(500, [&] {
-                    hr = ScreenIncomingCall(TheMainWindow().settings.activeProfile,
-                                            TheMainWindow().hwnd);
+                    hr = ScreenIncomingCall(TheMainWindow().settings, TheMainWindow().hwnd);
                 });
                 char label[80];
                 std::snprintf(label, sizeof(label), "%s, %5lu contacts, caller %s", modeName, count,
@@ -417,9 +416,8 @@ int ScreenInProcess() {
                 PrintRow("BlockCategory, caller in the category",
                          TimeCalls(500,
                                    [&] {
-                                       hr = ScreenIncomingCall(
-                                           TheMainWindow().settings.activeProfile,
-                                           TheMainWindow().hwnd);
+                                       hr = ScreenIncomingCall(TheMainWindow().settings,
+                                                               TheMainWindow().hwnd);
                                    }),
                          "us");
                 if (hr != S_OK)

@@ -47,6 +47,15 @@
 #define IDS_MODE_UNKNOWN 240        // a stored mode this version does not know
 #define IDS_ACTIVE_PROFILE_LOST 241 // the stored active profile is unreadable or gone
 #define IDS_NO_CONTACT_STORE 242    // the editor without the phone's contacts
+// Entries of "Let repeated calls through" in the editor, and the detail line of a
+// profile that is active for a while.
+#define IDS_REPEAT_OFF 300
+#define IDS_REPEAT_ONE_MINUTE 301
+#define IDS_REPEAT_MINUTES 302 // a format: the number of minutes
+#define IDS_UNTIL_TODAY 303    // formats: the time, or the date and time
+#define IDS_UNTIL_TOMORROW 304
+#define IDS_UNTIL_DATE 305
+#define IDS_MODE_UNTIL 306 // a format: the mode's name, then one of the three above
 
 // Controls of the profile editor; 652 and 630 are created by the program, 650 is the
 // profile list of the main window.
@@ -59,6 +68,11 @@
 #define IDC_MODE 652
 #define IDC_CONTACTS 653
 #define IDC_CATEGORY 654
+// "Let repeated calls through": the heading is the template's, the selector and its
+// arrows (Smartphone) are created by the program as the mode selector is.
+#define IDC_REPEAT_HEADING 690
+#define IDC_REPEAT 691
+#define IDC_REPEAT_ARROWS 692
 
 // Commands. The editor's Done and Cancel are the dialog manager's IDOK and IDCANCEL; the
 // contact commands of the editor share their numbers with profile commands of the main
@@ -75,6 +89,10 @@
 #define IDM_SUPPORT_MAIL 506
 #define IDM_RECOMMEND 507
 #define IDM_CHECK_UPDATE 508
+// The main window's "Activate for…" choices.
+#define IDM_ACTIVATE_ONE_HOUR 520
+#define IDM_ACTIVATE_TWO_HOURS 521
+#define IDM_ACTIVATE_UNTIL_MORNING 522
 
 // The weekly schedule: its list of rules and the rule editor.
 #define IDR_SCHEDULE_MENU 408
@@ -129,4 +147,4 @@
 #define IDS_ASK_CLEAR_HISTORY 252
 #define IDS_ONE_CALL_REFUSED 253
 #define IDS_CALLS_REFUSED 254 // a format with one %u
-#define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 13
+#define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 14

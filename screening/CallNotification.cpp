@@ -4,11 +4,14 @@
 #include "platform/Cursor.h"
 #include "platform/Keys.h"
 #include "screening/Decision.h"
+#include "store/Profile.h"
+#include "store/Schedule.h"
 #include <snapi.h>
 #include <strsafe.h>
 
 const WCHAR kIncomingCallNotification[] = L"Vespera.IncomingCall";
 const WCHAR kBlockAllSwitch[] = L"/BlockAll";
+const WCHAR kRepeatSwitch[] = L"/Repeat:";
 
 namespace {
 const UINT kCommandChars = MAX_PATH;
@@ -45,8 +48,11 @@ void RejectCall(Verdict* verdict) {
     }
 }
 
-HRESULT SetCallNotification(int mode) {
+HRESULT SetCallNotification(int mode, bool timed, DWORD repeatMinutes) {
     WaitCursor wait;
+    // A rule of the schedule may take over at any call, so the clock must be looked at.
+    if (timed || ScheduleHasRules())
+        mode = static_cast<int>(ScreeningMode::BlockUnknown); // any mode the window decides
     NOTIFICATIONCONDITION condition = {};
     condition.ctComparisonType = REG_CT_EQUAL;
     condition.dwMask = SN_PHONEINCOMINGCALL_BITMASK;
@@ -55,10 +61,20 @@ HRESULT SetCallNotification(int mode) {
     case 0:
         BrokerStopNotification(kIncomingCallNotification);
         return S_OK;
-    case 1:
+    case 1: {
+        WCHAR argument[32];
+        HRESULT hr = repeatMinutes == 0
+                         ? StringCchCopyW(argument, ARRAYSIZE(argument), kBlockAllSwitch)
+                         : StringCchPrintfW(argument, ARRAYSIZE(argument), L"%s %s%lu",
+                                            kBlockAllSwitch, kRepeatSwitch,
+                                            repeatMinutes > kMaxRepeatMinutes ? kMaxRepeatMinutes
+                                                                              : repeatMinutes);
+        if (FAILED(hr))
+            return hr;
         return RegisterAppNotification(kIncomingCallNotification, nullptr, WM_INCOMINGCALL,
                                        SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE,
-                                       &condition, kBlockAllSwitch);
+                                       &condition, argument);
+    }
     default:
         // Without the window the request would name no class and title: the broker
         // would start hidden instances that never get the message, and each would
@@ -69,6 +85,23 @@ HRESULT SetCallNotification(int mode) {
                                        WM_INCOMINGCALL, SN_PHONE_ROOT, SN_PHONE_PATH,
                                        SN_PHONESTATUS_VALUE, &condition, nullptr);
     }
+}
+
+DWORD RepeatMinutesFromCommandLine(LPCWSTR commandLine) {
+    LPCWSTR found = commandLine ? wcsstr(commandLine, kRepeatSwitch) : nullptr;
+    if (!found)
+        return 0;
+    LPCWSTR digit = found + wcslen(kRepeatSwitch);
+    DWORD minutes = 0;
+    int digits = 0;
+    for (; *digit >= L'0' && *digit <= L'9'; ++digit, ++digits) {
+        if (minutes <= kMaxRepeatMinutes)
+            minutes = minutes * 10 + static_cast<DWORD>(*digit - L'0');
+    }
+    // "/Repeat:5x" or "/Repeat:" is no number of minutes.
+    if (digits == 0 || (*digit != L'\0' && *digit != L' ' && *digit != L'"'))
+        return 0;
+    return minutes > kMaxRepeatMinutes ? kMaxRepeatMinutes : minutes;
 }
 
 HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY root, LPCWSTR subKey,

@@ -76,10 +76,47 @@ Verdict DecideByRule(const CallInputs& inputs) {
     }
 }
 
+// The local time minutes before now; false when now is no time.
+bool MinutesBefore(const SYSTEMTIME& now, DWORD minutes, SYSTEMTIME* since) {
+    FILETIME file = {};
+    if (!SystemTimeToFileTime(&now, &file))
+        return false;
+    ULARGE_INTEGER ticks = {};
+    ticks.LowPart = file.dwLowDateTime;
+    ticks.HighPart = file.dwHighDateTime;
+    const ULONGLONG span = static_cast<ULONGLONG>(minutes) * 60 * 10000000; // 100 ns units
+    if (ticks.QuadPart < span)
+        return false;
+    ticks.QuadPart -= span;
+    file.dwLowDateTime = ticks.LowPart;
+    file.dwHighDateTime = ticks.HighPart;
+    return FileTimeToSystemTime(&file, since) != FALSE;
+}
+
+// A refusal of a number that was refused a few minutes before turns into a call let
+// through, when the profile asks for that. A withheld number is never the same caller;
+// a history that cannot be read leaves the refusal as it was.
+void LetRepeatedCallThrough(const CallInputs& inputs, Verdict* verdict) {
+    const Profile* profile = inputs.profile;
+    if (!verdict->refuse || !profile || profile->repeatMinutes == 0 || !inputs.repeats ||
+        inputs.caller.number[0] == L'\0')
+        return;
+    SYSTEMTIME since = {};
+    if (!MinutesBefore(inputs.now, profile->repeatMinutes, &since))
+        return;
+    bool refused = false;
+    if (FAILED(inputs.repeats->RefusedSince(inputs.caller.number, since, inputs.now, &refused)) ||
+        !refused)
+        return;
+    verdict->refuse = false;
+    verdict->reason = CallReason::Repeated;
+}
+
 } // namespace
 
 Verdict Decide(const CallInputs& inputs) {
     Verdict verdict = DecideByRule(inputs);
+    LetRepeatedCallThrough(inputs, &verdict);
     // Never end a call while the user talks on another: such a call is let through.
     if (verdict.refuse && inputs.caller.talking) {
         verdict.refuse = false;

@@ -22,6 +22,18 @@ struct Caller {
 
 enum class CategoryMatch { NoCategories, Found, NotFound };
 
+// Whether Vespera refused the same number (compared as the phone compares numbers)
+// between since and now, from the call history; asked only when a call would be
+// refused and its profile lets repeated calls through.
+class RepeatLookup {
+public:
+    virtual HRESULT RefusedSince(LPCWSTR number, const SYSTEMTIME& since, const SYSTEMTIME& now,
+                                 bool* refused) = 0;
+
+protected:
+    ~RepeatLookup() = default;
+};
+
 // The caller's categories, asked only in the category modes. An implementation
 // releases everything it opened before it returns.
 class CategoryLookup {
@@ -41,9 +53,9 @@ struct CallInputs {
     HRESULT profileResult = S_OK;
     Caller caller;
     CategoryLookup* categories = nullptr; // borrowed; null counts as a failing store
-    // Local time of the call: the record's time, and the point a question about earlier
-    // calls ("was this number refused within N minutes?", answered from the call
-    // history by a lookup beside the categories) would measure back from.
+    RepeatLookup* repeats = nullptr;      // borrowed; null: no earlier call is known
+    // Local time of the call: the record's time, and the point the question about
+    // earlier calls measures back from.
     SYSTEMTIME now = {};
 };
 

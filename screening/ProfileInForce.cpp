@@ -1,4 +1,5 @@
 #include "screening/ProfileInForce.h"
+#include "screening/TimedHandBack.h"
 #include "store/RegistryKey.h"
 #include <strsafe.h>
 
@@ -7,10 +8,20 @@ const WCHAR kAppKey[] = L"Software\\Quorvane\\Vespera";
 const WCHAR kActiveProfileValue[] = L"ActiveProfile";
 } // namespace
 
-HRESULT LoadProfileInForce(LPCWSTR activeProfile, Profile* profile) {
+HRESULT LoadProfileInForce(AppSettings& settings, const SYSTEMTIME& now, Profile* profile) {
     if (!profile)
         return E_INVALIDARG;
-    return profile->Load(activeProfile);
+    WCHAR keyName[kKeyNameChars];
+    // A hand-back that fails is tried again at the next call; the profile after the
+    // timed one is in force all the same.
+    if (FAILED(ProfileInForceNow(settings, now, keyName))) {
+        HRESULT hr = StringCchCopyW(keyName, ARRAYSIZE(keyName), settings.activeProfile);
+        if (FAILED(hr))
+            return hr;
+    }
+    if (!keyName[0])
+        return S_FALSE;
+    return profile->Load(keyName);
 }
 
 HRESULT ReadActiveProfileKeyName(WCHAR (&keyName)[kKeyNameChars]) {

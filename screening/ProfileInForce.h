@@ -1,11 +1,14 @@
-// Which profile screens a call now. Today that is the active profile; a timed profile
-// whose time has run out would hand back to the next one here, at call time, before
-// the decision is made.
+// Which profile screens a call now: the one place the call path asks.
 #pragma once
 #include "store/AppSettings.h"
 #include "store/Profile.h"
 
-HRESULT LoadProfileInForce(LPCWSTR activeProfile, Profile* profile);
+// Loads the profile in force at now: the active profile or, once a timed profile has
+// ended, the one it hands back to, which this also makes the active profile (the broker
+// request follows it). S_FALSE, with the record left empty, when no profile is in force
+// (Off). Stored timed values that cannot be read count as absent: the active profile
+// screens as if they were not there.
+HRESULT LoadProfileInForce(AppSettings& settings, const SYSTEMTIME& now, Profile* profile);
 
 // The stored "ActiveProfile", read without the settings object, which the block-all
 // path does not build; empty when none is stored.

@@ -5,6 +5,7 @@
 #include "platform/Resources.h"
 #include "store/RegistryKey.h"
 #include <strsafe.h>
+#include <string.h>
 #include <wchar.h>
 
 namespace {
@@ -12,6 +13,8 @@ namespace {
 const WCHAR kAppKey[] = L"Software\\Quorvane\\Vespera";
 const WCHAR kSampleValue[] = L"Sample";
 const WCHAR kActiveProfileValue[] = L"ActiveProfile";
+const WCHAR kActiveUntilValue[] = L"ActiveUntil";
+const WCHAR kNextProfileValue[] = L"NextProfile";
 const WCHAR kNoticePrefix[] = L"OneTimeMsg";
 const WCHAR kProductName[] = L"Vespera";
 const UINT kNoticeIds[] = {190, 191, 192};
@@ -29,6 +32,30 @@ int NoticeIndex(UINT noticeId) {
 
 bool DeleteSucceeded(LONG code) {
     return code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND;
+}
+
+// A text value that fits the buffer whole; anything else (missing, another type, too
+// long) leaves the buffer empty.
+void ReadFixedString(RegistryKey& key, LPCWSTR name, LPWSTR buffer, DWORD chars) {
+    DWORD read = chars;
+    if (key.ReadString(name, buffer, &read) != ERROR_SUCCESS)
+        buffer[0] = L'\0';
+}
+
+// The two values go together: both while a timed profile is in force, neither
+// otherwise. The end is written last and removed first, so that a process reading
+// meanwhile never finds an end without the profile that follows it.
+HRESULT WriteTimedProfile(RegistryKey& key, LPCWSTR activeUntil, LPCWSTR nextProfile) {
+    if (activeUntil[0]) {
+        if (key.WriteString(kNextProfileValue, nextProfile, REG_SZ) != ERROR_SUCCESS ||
+            key.WriteString(kActiveUntilValue, activeUntil, REG_SZ) != ERROR_SUCCESS)
+            return E_FAIL;
+        return S_OK;
+    }
+    if (!DeleteSucceeded(key.DeleteValue(kActiveUntilValue)) ||
+        !DeleteSucceeded(key.DeleteValue(kNextProfileValue)))
+        return E_FAIL;
+    return S_OK;
 }
 
 } // namespace
@@ -75,6 +102,13 @@ HRESULT AppSettings::Load() {
             activeProfileUnreadable = true;
             hr = S_OK;
         }
+        // A call is screened with the timed values in view, so every process reads them.
+        // An end that is no time counts as none, and then the next profile means nothing.
+        ReadFixedString(key, kActiveUntilValue, activeUntil, ARRAYSIZE(activeUntil));
+        ReadFixedString(key, kNextProfileValue, nextProfile, ARRAYSIZE(nextProfile));
+        SYSTEMTIME until;
+        if (FAILED(ParseActiveUntil(activeUntil, &until)))
+            EndTimedProfile();
     }
     if (!LaunchedByNotification && !boldFont)
         hr = CreateBoldFont();
@@ -102,6 +136,7 @@ HRESULT AppSettings::Save() {
         note(written(key.WriteString(kActiveProfileValue, activeProfile, REG_SZ)));
     else if (!DeleteSucceeded(key.DeleteValue(kActiveProfileValue)))
         note(E_FAIL);
+    note(WriteTimedProfile(key, activeUntil, nextProfile));
     for (int i = 0; i < kNoticeCount; ++i) {
         WCHAR valueName[kNoticeValueNameChars];
         HRESULT hr = NoticeValueName(kNoticeIds[i], valueName);
@@ -115,6 +150,42 @@ HRESULT AppSettings::Save() {
 HRESULT AppSettings::SetActiveProfile(LPCWSTR keyName) {
     return StringCchCopyExW(activeProfile, ARRAYSIZE(activeProfile), keyName, nullptr, nullptr,
                             STRSAFE_IGNORE_NULLS | STRSAFE_NULL_ON_FAILURE);
+}
+
+HRESULT AppSettings::SetTimedProfile(const SYSTEMTIME& until, LPCWSTR next) {
+    WCHAR end[kActiveUntilChars];
+    HRESULT hr = FormatActiveUntil(until, end, ARRAYSIZE(end));
+    if (FAILED(hr))
+        return hr;
+    WCHAR after[kKeyNameChars];
+    hr = StringCchCopyW(after, ARRAYSIZE(after), next ? next : L"");
+    if (FAILED(hr))
+        return hr;
+    memcpy(activeUntil, end, sizeof(activeUntil));
+    memcpy(nextProfile, after, sizeof(nextProfile));
+    return S_OK;
+}
+
+void AppSettings::EndTimedProfile() {
+    activeUntil[0] = L'\0';
+    nextProfile[0] = L'\0';
+}
+
+HRESULT AppSettings::SaveActiveProfile() {
+    WaitCursor wait;
+    RegistryKey key;
+    if (key.Create(HKEY_CURRENT_USER, kAppKey, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
+        ERROR_SUCCESS)
+        return E_FAIL;
+    // The active profile first: a reader that finds the timed values gone must find the
+    // profile that followed them.
+    if (activeProfile[0]) {
+        if (key.WriteString(kActiveProfileValue, activeProfile, REG_SZ) != ERROR_SUCCESS)
+            return E_FAIL;
+    } else if (!DeleteSucceeded(key.DeleteValue(kActiveProfileValue))) {
+        return E_FAIL;
+    }
+    return WriteTimedProfile(key, activeUntil, nextProfile);
 }
 
 HRESULT AppSettings::ShowNoticeOnce(HWND owner, UINT noticeId, UINT captionId) {

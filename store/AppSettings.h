@@ -1,6 +1,7 @@
 // Application-wide state that outlives a run: the sample flag, the active profile and
 // the one-time notices; plus the bold font and the platform type of this run.
 #pragma once
+#include "store/TimedProfile.h"
 #include <windows.h>
 
 const int kKeyNameChars = 39; // a braced GUID and its terminator
@@ -19,6 +20,14 @@ public:
     HRESULT Save();
     // Null stores the empty string; a text that does not fit leaves it empty and fails.
     HRESULT SetActiveProfile(LPCWSTR keyName);
+    // The active profile is in force until then, and the next one (null: Off) after it.
+    HRESULT SetTimedProfile(const SYSTEMTIME& until, LPCWSTR next);
+    // The active profile stays in force with no end.
+    void EndTimedProfile();
+    bool IsTimed() const { return activeUntil[0] != L'\0'; }
+    // Writes the active profile and the timed values at once, in every process: a
+    // hand-back takes effect before the window goes, also in a process started for a call.
+    HRESULT SaveActiveProfile();
     // Shows the notice in a modal box unless it was shown before (E_FAIL then, as for
     // an unknown notice). Caption 0 means the product name.
     HRESULT ShowNoticeOnce(HWND owner, UINT noticeId, UINT captionId);
@@ -34,6 +43,9 @@ public:
     // A stored "ActiveProfile" that could not be taken (too long, not text): the run
     // goes on as Off, and the next save removes the value.
     bool activeProfileUnreadable = false;
+    // Both empty unless a timed profile is in force: "ActiveUntil" and "NextProfile".
+    WCHAR activeUntil[kActiveUntilChars] = L"";
+    WCHAR nextProfile[kKeyNameChars] = L"";
     int platformType = 0;
 
 private:

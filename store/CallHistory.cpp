@@ -14,7 +14,8 @@ const WCHAR kMutexName[] = L"Vespera.CallHistory";
 const WCHAR kRefused[] = L"refused";
 const WCHAR kAllowed[] = L"allowed";
 const UINT kRecordTexts = 7;
-const UINT kSlotNameChars = 8; // "Call199" and its terminator
+const UINT kMaxRecordTexts = 8; // with the minutes of a repeated call
+const UINT kSlotNameChars = 8;  // "Call199" and its terminator
 // Longer than any record this program writes; a bigger value is foreign.
 const DWORD kMaxRecordBytes = 16384;
 // A writer that holds the history longer than this is stuck; the record is dropped
@@ -186,10 +187,11 @@ void CallRecord::Release() {
     refused = false;
     reason = CallReason::None;
     mode = 0;
+    repeatMinutes = 0;
 }
 
 HRESULT CallRecord::Set(const SYSTEMTIME& at, bool isRefused, CallReason why, LPCWSTR callerNumber,
-                        LPCWSTR callerName, LPCWSTR profile, DWORD profileMode) {
+                        LPCWSTR callerName, LPCWSTR profile, DWORD profileMode, DWORD minutes) {
     LPCWSTR word = CallReasonWord(why);
     if (!word)
         return E_INVALIDARG;
@@ -202,25 +204,32 @@ HRESULT CallRecord::Set(const SYSTEMTIME& at, bool isRefused, CallReason why, LP
     hr = StringCchPrintfW(modeText, ARRAYSIZE(modeText), L"%lu", profileMode);
     if (FAILED(hr))
         return hr;
-    const LPCWSTR texts[kRecordTexts] = {stamp,
-                                         isRefused ? kRefused : kAllowed,
-                                         word,
-                                         callerNumber ? callerNumber : L"",
-                                         callerName ? callerName : L"",
-                                         profile ? profile : L"",
-                                         modeText};
+    WCHAR minutesText[12];
+    hr = StringCchPrintfW(minutesText, ARRAYSIZE(minutesText), L"%lu", minutes);
+    if (FAILED(hr))
+        return hr;
+    const LPCWSTR texts[kMaxRecordTexts] = {stamp,
+                                            isRefused ? kRefused : kAllowed,
+                                            word,
+                                            callerNumber ? callerNumber : L"",
+                                            callerName ? callerName : L"",
+                                            profile ? profile : L"",
+                                            modeText,
+                                            minutesText};
+    // The minutes only where they tell something: older readers see seven texts.
+    const UINT used = why == CallReason::Repeated && minutes ? kMaxRecordTexts : kRecordTexts;
     size_t total = 1; // the list's closing terminator
-    for (LPCWSTR text : texts)
-        total += wcslen(text) + 1;
+    for (UINT i = 0; i < used; ++i)
+        total += wcslen(texts[i]) + 1;
     if (total * sizeof(WCHAR) > kMaxRecordBytes)
         return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     auto* built = static_cast<LPWSTR>(LocalAlloc(LPTR, total * sizeof(WCHAR)));
     if (!built)
         return E_OUTOFMEMORY;
     LPWSTR cursor = built;
-    for (LPCWSTR text : texts) {
-        const size_t length = wcslen(text) + 1;
-        memcpy(cursor, text, length * sizeof(WCHAR));
+    for (UINT i = 0; i < used; ++i) {
+        const size_t length = wcslen(texts[i]) + 1;
+        memcpy(cursor, texts[i], length * sizeof(WCHAR));
         cursor += length;
     }
     // The buffer is zero-filled, so the closing terminator is there already.
@@ -255,6 +264,11 @@ HRESULT CallRecord::Parse(DWORD type, const BYTE* data, DWORD bytes) {
         ++at;
     }
     bool valid = found == kRecordTexts && at < count && copy[count - 1] == L'\0';
+    // An eighth text, when there is one, holds the minutes of a repeated call; one that
+    // is no number is ignored, as a newer version's texts would be.
+    DWORD parsedMinutes = 0;
+    if (valid && copy[at] != L'\0' && !ParseMode(copy + at, &parsedMinutes))
+        parsedMinutes = 0;
     SYSTEMTIME parsedWhen = {};
     CallReason parsedReason = CallReason::None;
     DWORD parsedMode = 0;
@@ -279,6 +293,7 @@ HRESULT CallRecord::Parse(DWORD type, const BYTE* data, DWORD bytes) {
     refused = parsedRefused;
     reason = parsedReason;
     mode = parsedMode;
+    repeatMinutes = parsedMinutes;
     return S_OK;
 }
 
@@ -330,6 +345,38 @@ HRESULT Read(CallRecords* records) {
         const UINT slot = (next + kHistorySlots - back) % kHistorySlots;
         if (SUCCEEDED(ReadSlot(key, slot, record.get())))
             records->push_back(std::move(record));
+    }
+    return S_OK;
+}
+
+HRESULT ReadSince(const SYSTEMTIME& since, CallRecords* records) {
+    if (!records)
+        return E_INVALIDARG;
+    records->clear();
+    FILETIME limit = {};
+    if (!SystemTimeToFileTime(&since, &limit))
+        return E_INVALIDARG;
+    RegistryKey key;
+    if (FAILED(OpenHistory(&key, KEY_READ)))
+        return S_OK; // nothing recorded yet
+    const UINT next = NextSlot(key);
+    for (UINT back = 1; back <= kHistorySlots; ++back) {
+        std::unique_ptr<CallRecord> record(new (std::nothrow) CallRecord);
+        if (!record)
+            return E_OUTOFMEMORY;
+        const UINT slot = (next + kHistorySlots - back) % kHistorySlots;
+        const HRESULT hr = ReadSlot(key, slot, record.get());
+        // Before the newest slot there is nothing until the ring has gone round once.
+        if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
+            break;
+        if (FAILED(hr))
+            continue; // a damaged record in between
+        FILETIME when = {};
+        if (!SystemTimeToFileTime(&record->when, &when))
+            continue;
+        if (CompareFileTime(&when, &limit) < 0)
+            break;
+        records->push_back(std::move(record));
     }
     return S_OK;
 }

@@ -16,7 +16,9 @@ const UINT kHistoryTimeChars = 20; // "YYYY-MM-DD hh:mm:ss" and its terminator
 
 // One record: seven texts in this order: local time "YYYY-MM-DD hh:mm:ss", "refused" or
 // "allowed", the reason word, the number as the phone gave it, the contact name the
-// phone gave, the profile's name, the mode as decimal text. Held as the stored block.
+// phone gave, the profile's name, the mode as decimal text; a call let through as a
+// repeated call adds an eighth, the profile's minutes as decimal text (readers that know
+// seven texts ignore it). Held as the stored block.
 class CallRecord {
 public:
     CallRecord() = default;
@@ -26,7 +28,7 @@ public:
 
     // Builds the record; null texts are stored empty. E_INVALIDARG for reason None.
     HRESULT Set(const SYSTEMTIME& when, bool refused, CallReason reason, LPCWSTR number,
-                LPCWSTR name, LPCWSTR profileName, DWORD mode);
+                LPCWSTR name, LPCWSTR profileName, DWORD mode, DWORD repeatMinutes = 0);
     // Takes a stored value. HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when it is not a
     // record of this format (wrong type, odd length, unterminated, too few texts, a
     // time, outcome, reason or mode that does not read); the record then stays empty.
@@ -44,6 +46,7 @@ public:
     bool refused = false;
     CallReason reason = CallReason::None;
     DWORD mode = 0;
+    DWORD repeatMinutes = 0; // 0 when the record holds none
 
 private:
     void Release();
@@ -60,6 +63,9 @@ namespace CallHistory {
 HRESULT Append(const CallRecord& record);
 // Every readable record, newest first (the order they were written in).
 HRESULT Read(CallRecords* records);
+// The newest records, newest first, back to the first one older than since: what a
+// question about the last few minutes needs, without reading the whole history.
+HRESULT ReadSince(const SYSTEMTIME& since, CallRecords* records);
 // Removes every record and sets "Next" and "Unread" to 0.
 HRESULT Clear();
 // The calls refused since the history was last shown; 0 when there is no count.

@@ -7,7 +7,7 @@ namespace {
 const LPCWSTR kWords[] = {L"all",          L"unknown",       L"contact",      L"withheld",
                           L"number-shown", L"listed",        L"not-listed",   L"category",
                           L"not-category", L"no-categories", L"store-failed", L"no-profile",
-                          L"talking"};
+                          L"talking",      L"repeated"};
 
 } // namespace
 

@@ -19,6 +19,7 @@ enum class CallReason : int {
     StoreFailed,  // the contact store could not be read
     NoProfile,    // the active profile could not be read
     Talking,      // the rule would have refused, but a call was being talked on
+    Repeated,     // the rule would have refused, but the number was refused a few minutes ago
 };
 
 // The stored word ("all", "not-listed", ...); null for None and values out of range.

@@ -10,6 +10,7 @@ const WCHAR kProfilesPath[] = L"Software\\Quorvane\\Vespera\\Profiles\\";
 const WCHAR kModeValue[] = L"Mode";
 const WCHAR kCategoryValue[] = L"Category";
 const WCHAR kContactsValue[] = L"Contacts";
+const WCHAR kRepeatMinutesValue[] = L"RepeatMinutes";
 const REGSAM kReadAccess = KEY_READ;
 const REGSAM kReadWriteAccess = KEY_READ | KEY_WRITE;
 
@@ -149,6 +150,16 @@ HRESULT Profile::SetCategory(LPCWSTR text) {
 HRESULT Profile::SetMode(ScreeningMode newMode) {
     if (newMode != mode) {
         mode = newMode;
+        modified = 1;
+    }
+    return S_OK;
+}
+
+HRESULT Profile::SetRepeatMinutes(DWORD minutes) {
+    if (minutes > kMaxRepeatMinutes)
+        minutes = kMaxRepeatMinutes;
+    if (minutes != repeatMinutes) {
+        repeatMinutes = minutes;
         modified = 1;
     }
     return S_OK;
@@ -312,6 +323,12 @@ HRESULT Profile::Load(LPCWSTR subKeyName) {
     DWORD storedMode = 0;
     if (key.ReadDword(kModeValue, &storedMode) == ERROR_SUCCESS)
         mode = static_cast<ScreeningMode>(storedMode);
+    // Profiles of older versions have no such value; one that cannot be read counts as
+    // absent, so the profile screens as it always did.
+    DWORD storedRepeat = 0;
+    if (key.ReadDword(kRepeatMinutesValue, &storedRepeat) != ERROR_SUCCESS)
+        storedRepeat = 0;
+    repeatMinutes = storedRepeat > kMaxRepeatMinutes ? kMaxRepeatMinutes : storedRepeat;
 
     contacts.Release();
     // A short list is read in one go; a longer one is measured first.
@@ -369,6 +386,13 @@ HRESULT Profile::Save() {
         if (key.WriteString(kCategoryValue, category, REG_SZ) != ERROR_SUCCESS)
             return E_FAIL;
     } else if (!DeleteSucceeded(key.DeleteValue(kCategoryValue))) {
+        return E_FAIL;
+    }
+    // Off is stored as no value, so a profile that never had the option stays as it was.
+    if (repeatMinutes != 0) {
+        if (key.WriteDword(kRepeatMinutesValue, repeatMinutes) != ERROR_SUCCESS)
+            return E_FAIL;
+    } else if (!DeleteSucceeded(key.DeleteValue(kRepeatMinutesValue))) {
         return E_FAIL;
     }
     if (contacts.empty()) {

@@ -6,6 +6,9 @@
 
 const int kProfileKeyNameChars = 39; // a braced GUID and its terminator
 const int kProfileKeyPathChars = 260;
+// Longest window in which a repeated call is let through; longer stored values are cut
+// to it.
+const DWORD kMaxRepeatMinutes = 60;
 
 // The stored "Mode" value. Loading takes any stored number as it is.
 enum class ScreeningMode : DWORD {
@@ -54,6 +57,9 @@ public:
     HRESULT SetName(LPCWSTR text);
     HRESULT SetCategory(LPCWSTR text); // null: no category
     HRESULT SetMode(ScreeningMode newMode);
+    // 0: repeated calls are screened like any other; more than kMaxRepeatMinutes is
+    // taken as kMaxRepeatMinutes.
+    HRESULT SetRepeatMinutes(DWORD minutes);
     HRESULT AddContact(DWORD oid);
     HRESULT RemoveContact(DWORD oid);
     HRESULT ClearContacts();
@@ -82,6 +88,8 @@ public:
     ContactOids contacts;
     DWORD modified = 0;
     ScreeningMode mode = ScreeningMode::Off;
+    // A caller refused within this many minutes gets through on calling again; 0: off.
+    DWORD repeatMinutes = 0;
 
 private:
     HRESULT ReplaceText(LPWSTR* field, LPCWSTR text);

@@ -10,6 +10,8 @@ const WCHAR kProfilesPath[] = L"Software\\Quorvane\\Vespera\\Profiles\\";
 const DWORD kMaxRuleBytes = 1024;
 const int kRuleChars = 96;
 const int kFieldCount = 5;
+const WCHAR kLastAppliedValue[] = L"LastApplied";
+const int kLastAppliedChars = 2 * kWallMinuteTextChars + kProfileKeyNameChars + 1;
 
 // 1601-01-01, the first day of the count, as days from 1970-01-01.
 const LONGLONG kFirstDay = -134774;
@@ -452,4 +454,90 @@ UINT Schedule::Count() const {
     for (bool occupied : stored)
         count += occupied ? 1 : 0;
     return count;
+}
+
+HRESULT ReadLastApplied(LastApplied* record) {
+    if (!record)
+        return E_INVALIDARG;
+    *record = LastApplied{};
+    RegistryKey key;
+    if (key.Open(HKEY_CURRENT_USER, kSchedulePath, KEY_READ) != ERROR_SUCCESS)
+        return S_FALSE;
+    WCHAR text[kLastAppliedChars];
+    DWORD type = REG_NONE;
+    DWORD bytes = sizeof(text);
+    if (RegQueryValueExW(key.Handle(), kLastAppliedValue, nullptr, &type,
+                         reinterpret_cast<BYTE*>(text), &bytes) != ERROR_SUCCESS ||
+        type != REG_MULTI_SZ || bytes % sizeof(WCHAR) != 0 || bytes == 0 ||
+        text[bytes / sizeof(WCHAR) - 1] != L'\0')
+        return S_FALSE;
+    // Three strings: the first start, the profile, the end.
+    const DWORD chars = bytes / sizeof(WCHAR);
+    LPCWSTR fields[3] = {};
+    DWORD position = 0;
+    for (LPCWSTR& field : fields) {
+        if (position >= chars || !text[position])
+            return S_FALSE;
+        field = text + position;
+        position += static_cast<DWORD>(wcslen(field)) + 1;
+    }
+    LastApplied read;
+    if (FAILED(ParseWallMinute(fields[0], &read.firstStart)) ||
+        FAILED(StringCchCopyW(read.profile, ARRAYSIZE(read.profile), fields[1])) ||
+        FAILED(ParseWallMinute(fields[2], &read.end)))
+        return S_FALSE;
+    *record = read;
+    return S_OK;
+}
+
+HRESULT WriteLastApplied(const LastApplied& record) {
+    WCHAR first[kWallMinuteTextChars], end[kWallMinuteTextChars];
+    HRESULT hr = FormatWallMinute(record.firstStart, first, ARRAYSIZE(first));
+    if (SUCCEEDED(hr))
+        hr = FormatWallMinute(record.end, end, ARRAYSIZE(end));
+    if (FAILED(hr))
+        return hr;
+    if (!record.profile[0] || wcschr(record.profile, L'|'))
+        return E_INVALIDARG;
+    WCHAR text[kLastAppliedChars];
+    hr = StringCchPrintfW(text, ARRAYSIZE(text), L"%s|%s|%s|", first, record.profile, end);
+    size_t length = 0;
+    if (SUCCEEDED(hr))
+        hr = StringCchLengthW(text, ARRAYSIZE(text), &length);
+    if (FAILED(hr))
+        return hr;
+    if (length + 1 > ARRAYSIZE(text))
+        return STRSAFE_E_INSUFFICIENT_BUFFER;
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] == L'|')
+            text[i] = L'\0';
+    }
+    text[length] = L'\0';
+    RegistryKey key;
+    if (key.Create(HKEY_CURRENT_USER, kSchedulePath, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
+        ERROR_SUCCESS)
+        return E_FAIL;
+    const LONG code =
+        RegSetValueExW(key.Handle(), kLastAppliedValue, 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(text), (length + 1) * sizeof(WCHAR));
+    return code == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(code);
+}
+
+HRESULT DeleteLastApplied() {
+    RegistryKey key;
+    if (key.Open(HKEY_CURRENT_USER, kSchedulePath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+        return S_OK;
+    const LONG code = key.DeleteValue(kLastAppliedValue);
+    return code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(code);
+}
+
+bool ScheduleHasRules() {
+    Schedule schedule;
+    if (FAILED(schedule.Load()))
+        return false;
+    for (UINT slot = 0; slot < kScheduleRuleCount; ++slot) {
+        if (schedule.stored[slot] && schedule.rules[slot].status == RuleStatus::Valid)
+            return true;
+    }
+    return false;
 }

@@ -122,6 +122,23 @@ private:
     HRESULT Write(UINT slot, const ScheduleRule& rule);
 };
 
+// The schedule's own timed profile: the profile it last made active and the end it gave
+// it ("ActiveUntil" as written then), and the start of the first occurrence applied
+// since a lasting profile was in force. Stored as the REG_MULTI_SZ "LastApplied" beside
+// the rules. While the timed profile in force is still this one, every occurrence applied
+// since firstStart was interrupted by a later one, never switched off by hand.
+struct LastApplied {
+    WallMinute firstStart = 0;
+    WCHAR profile[kProfileKeyNameChars] = L"";
+    WallMinute end = 0;
+};
+// S_FALSE (and an empty record) when none is stored or it does not read.
+HRESULT ReadLastApplied(LastApplied* record);
+HRESULT WriteLastApplied(const LastApplied& record);
+HRESULT DeleteLastApplied();
+// True when a stored rule takes part in the schedule (a valid one, its profile there).
+bool ScheduleHasRules();
+
 // The value name of a slot: "Rule00" to "Rule15".
 HRESULT RuleValueName(UINT slot, LPWSTR buffer, UINT chars);
 // True when the profile's key exists.

@@ -189,6 +189,75 @@ TEST_F(AppSettingsTest, ActiveProfileMustFitWhole) {
     EXPECT_FALSE(ValueExists(kAppKey, L"ActiveProfile"));
 }
 
+TEST_F(AppSettingsTest, TimedValuesAreReadByEveryProcessAndStoredTogether) {
+    auto storedText = [&](LPCWSTR name) {
+        DWORD type = 0;
+        std::string bytes;
+        if (!GetRaw(kAppKey, name, &type, &bytes) || type != REG_SZ)
+            return std::wstring(L"(none)");
+        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()));
+    };
+    SetRawString(kAppKey, L"ActiveProfile", kGuid);
+    for (bool notification : {false, true}) {
+        SCOPED_TRACE(notification);
+        LaunchedByNotification = notification;
+        SetRawString(kAppKey, L"ActiveUntil", L"2026-03-14 15:30");
+        SetRawString(kAppKey, L"NextProfile", L"");
+        AppSettings settings;
+        ASSERT_EQ(S_OK, settings.Load());
+        EXPECT_TRUE(settings.IsTimed());
+        EXPECT_STREQ(L"2026-03-14 15:30", settings.activeUntil);
+        EXPECT_STREQ(L"", settings.nextProfile);
+
+        // Malformed values count as absent and never fail the load.
+        SetRawString(kAppKey, L"NextProfile", std::wstring(39, L'x').c_str());
+        AppSettings tooLong;
+        ASSERT_EQ(S_OK, tooLong.Load());
+        EXPECT_TRUE(tooLong.IsTimed());
+        EXPECT_STREQ(L"", tooLong.nextProfile);
+        SetRawString(kAppKey, L"NextProfile", kGuid);
+        SetRawDword(kAppKey, L"ActiveUntil", 1);
+        AppSettings number;
+        ASSERT_EQ(S_OK, number.Load());
+        EXPECT_FALSE(number.IsTimed());
+        EXPECT_STREQ(L"", number.nextProfile);
+        SetRawString(kAppKey, L"ActiveUntil", L"2026-03-14 25:00");
+        AppSettings unparseable;
+        ASSERT_EQ(S_OK, unparseable.Load());
+        EXPECT_FALSE(unparseable.IsTimed());
+        EXPECT_STREQ(kGuid, unparseable.activeProfile);
+    }
+
+    // Written with the settings, both or neither.
+    LaunchedByNotification = false;
+    AppSettings settings;
+    const SYSTEMTIME until = {2026, 3, 0, 15, 7, 0, 0, 0};
+    ASSERT_EQ(S_OK, settings.SetTimedProfile(until, kGuid));
+    ASSERT_EQ(S_OK, settings.Save());
+    EXPECT_EQ(L"2026-03-15 07:00", storedText(L"ActiveUntil"));
+    EXPECT_EQ(kGuid, storedText(L"NextProfile"));
+    settings.EndTimedProfile();
+    ASSERT_EQ(S_OK, settings.Save());
+    EXPECT_FALSE(ValueExists(kAppKey, L"ActiveUntil"));
+    EXPECT_FALSE(ValueExists(kAppKey, L"NextProfile"));
+
+    // A hand-back in a process started for a call stores the active profile at once.
+    ASSERT_EQ(S_OK, settings.SetTimedProfile(until, nullptr));
+    ASSERT_EQ(S_OK, settings.Save());
+    LaunchedByNotification = true;
+    AppSettings call;
+    ASSERT_EQ(S_OK, call.Load());
+    ASSERT_TRUE(call.IsTimed());
+    call.SetActiveProfile(nullptr);
+    call.EndTimedProfile();
+    SetRawDword(kAppKey, L"Sample", 5);
+    ASSERT_EQ(S_OK, call.SaveActiveProfile());
+    EXPECT_FALSE(ValueExists(kAppKey, L"ActiveProfile"));
+    EXPECT_FALSE(ValueExists(kAppKey, L"ActiveUntil"));
+    EXPECT_FALSE(ValueExists(kAppKey, L"NextProfile"));
+    EXPECT_EQ(5u, StoredDword(L"Sample")) << "nothing else is written";
+}
+
 TEST_F(AppSettingsTest, NotificationProcessReadsOnlyTheActiveProfileAndWritesNothing) {
     SetRawDword(kAppKey, L"Sample", 1);
     SetRawDword(kAppKey, L"OneTimeMsg_190", 1);

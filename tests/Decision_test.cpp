@@ -1,6 +1,7 @@
 // The screening decision as a plain function: every mode against every kind of caller,
 // with the reason each verdict gives. No registry, no contact store, no keys.
 #include "screening/Decision.h"
+#include "screening/RepeatedCalls.h"
 #include <gtest/gtest.h>
 #include <strsafe.h>
 #include <string>
@@ -208,4 +209,109 @@ TEST_F(DecisionTest, FailuresLetTheCallThroughAndSayWhy) {
     Use(ScreeningMode::BlockUnknown);
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
               DecideFor(MakeCaller(UnknownNumber)).result);
+}
+
+// ---- Repeated calls ----
+
+namespace {
+
+// An earlier refusal of one number at one time; records what it was asked.
+class FakeRepeats : public RepeatLookup {
+public:
+    HRESULT RefusedSince(LPCWSTR number, const SYSTEMTIME& since, const SYSTEMTIME& now,
+                         bool* refused) override {
+        ++asked;
+        askedSince = since;
+        if (failure != S_OK)
+            return failure;
+        FILETIME at = {}, from = {}, to = {};
+        SystemTimeToFileTime(&refusedAt, &at);
+        SystemTimeToFileTime(&since, &from);
+        SystemTimeToFileTime(&now, &to);
+        *refused = wcscmp(number, refusedNumber) == 0 && CompareFileTime(&at, &from) >= 0 &&
+                   CompareFileTime(&at, &to) <= 0;
+        return S_OK;
+    }
+    LPCWSTR refusedNumber = L"";
+    SYSTEMTIME refusedAt = {};
+    SYSTEMTIME askedSince = {};
+    HRESULT failure = S_OK;
+    int asked = 0;
+};
+
+SYSTEMTIME At(WORD hour, WORD minute, WORD second = 0) {
+    SYSTEMTIME time = {};
+    time.wYear = 2026;
+    time.wMonth = 12;
+    time.wDay = 8;
+    time.wHour = hour;
+    time.wMinute = minute;
+    time.wSecond = second;
+    return time;
+}
+
+} // namespace
+
+// In every mode, each caller the rule refuses gets through when the same number was
+// refused within the minutes, and is refused again once they are over; the history is
+// asked only for such callers, never for a withheld number, and never with the option
+// off. A history that cannot be read leaves the refusal.
+TEST_F(DecisionTest, ARefusedNumberCallingAgainWithinTheMinutesGetsThrough) {
+    for (const ModeRow& row : kRows) {
+        for (int kind = 0; kind < kKinds; ++kind) {
+            SCOPED_TRACE(testing::Message()
+                         << "mode " << static_cast<int>(row.mode) << ", kind " << kind);
+            Use(row.mode);
+            FakeRepeats repeats;
+            const Caller caller = MakeCaller(static_cast<Kind>(kind));
+            repeats.refusedNumber = caller.number;
+            repeats.refusedAt = At(9, 0);
+            auto decide = [&](DWORD minutes, const SYSTEMTIME& now) {
+                profile.SetRepeatMinutes(minutes);
+                CallInputs inputs;
+                inputs.profile = &profile;
+                inputs.caller = caller;
+                inputs.categories = &categories;
+                inputs.repeats = &repeats;
+                inputs.now = now;
+                return Decide(inputs);
+            };
+            const Expected& rule = row.byKind[kind];
+            const bool repeatable = rule.refuse && caller.number[0];
+            Verdict off = decide(0, At(9, 2));
+            EXPECT_EQ(rule.refuse, off.refuse);
+            EXPECT_EQ(0, repeats.asked) << "the option is off";
+            Verdict within = decide(5, At(9, 5));
+            EXPECT_EQ(rule.refuse && !repeatable, within.refuse);
+            EXPECT_EQ(Word(repeatable ? CR::Repeated : rule.reason), Word(within.reason));
+            EXPECT_EQ(repeatable ? 1 : 0, repeats.asked);
+            if (!repeatable)
+                continue;
+            // Measured back from now by the profile's minutes.
+            EXPECT_EQ(8, repeats.askedSince.wDay);
+            EXPECT_EQ(9, repeats.askedSince.wHour);
+            EXPECT_EQ(0, repeats.askedSince.wMinute);
+            EXPECT_EQ(0, repeats.askedSince.wSecond);
+            Verdict after = decide(5, At(9, 5, 1));
+            EXPECT_TRUE(after.refuse);
+            EXPECT_EQ(Word(rule.reason), Word(after.reason));
+            repeats.failure = E_FAIL;
+            EXPECT_TRUE(decide(5, At(9, 1)).refuse) << "an unreadable history";
+        }
+    }
+}
+
+// As the phone matches a caller: digits only; the last nine of long numbers, the whole
+// of short codes.
+TEST(SameCallerNumber, ComparesTheDigitsAsThePhoneDoes) {
+    EXPECT_TRUE(SameCallerNumber(L"+44 20 7946 0018", L"020 7946 0018"));
+    EXPECT_TRUE(SameCallerNumber(L"0044 (20) 7946-0018", L"+44 20 7946 0018"));
+    EXPECT_TRUE(SameCallerNumber(L"555-0199", L"5550199"));
+    EXPECT_TRUE(SameCallerNumber(L"+1 425 555 0199", L"5550199")) << "seven digits agree";
+    EXPECT_FALSE(SameCallerNumber(L"5550199", L"5550198"));
+    EXPECT_FALSE(SameCallerNumber(L"+44 20 7946 0018", L"+44 21 7946 0018"));
+    EXPECT_TRUE(SameCallerNumber(L"112", L"112"));
+    EXPECT_FALSE(SameCallerNumber(L"112", L"5550112")) << "a short code matches whole";
+    EXPECT_FALSE(SameCallerNumber(L"", L""));
+    EXPECT_FALSE(SameCallerNumber(L"private", L"private"));
 }

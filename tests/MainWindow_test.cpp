@@ -3,6 +3,7 @@
 // the exit codes; then vespera.exe itself as a process.
 #include "app/MainWindow.h"
 #include "app/Process.h"
+#include "platform/LocalClock.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
 #include "support/PhoneState.h"
@@ -350,6 +351,146 @@ TEST_F(MainWindowTest, ANotificationProcessBuildsNothing) {
     EXPECT_EQ(nullptr, list);
     EXPECT_EQ(nullptr, TheMainWindow().menuBar);
     LaunchedByNotification = false;
+}
+
+// ---- A profile active for a while ----
+
+namespace {
+
+SYSTEMTIME At(WORD day, WORD hour, WORD minute, WORD second = 0) {
+    SYSTEMTIME time = {};
+    time.wYear = 2026;
+    time.wMonth = 3;
+    time.wDay = day;
+    time.wHour = hour;
+    time.wMinute = minute;
+    time.wSecond = second;
+    return time;
+}
+
+// A text value of the settings key as stored; "(none)" when it is missing or no text.
+std::wstring Stored(LPCWSTR name) {
+    WCHAR text[64] = L"";
+    DWORD size = sizeof(text);
+    if (RegGetValueW(HKEY_CURRENT_USER, kAppPath, name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
+        return L"(none)";
+    return text;
+}
+
+bool AsksForTheWindow(const StoredRequest& request) {
+    return request.exists && request.windowClass == kMainWindowClass &&
+           request.command.find(L"/BlockAll") == std::wstring::npos;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, ActivateForStoresTheEndAndTheProfileBeforeAndAsksForTheWindow) {
+    const std::wstring alpha = SaveProfile(L"Alpha", ScreeningMode::BlockAll);
+    const std::wstring bravo = SaveProfile(L"Bravo", ScreeningMode::BlockUnknown);
+    settings().SetActiveProfile(bravo.c_str());
+    const SYSTEMTIME now = At(14, 14, 29, 45);
+    SetLocalNowForTesting(&now);
+    Open();
+    Select(L"Alpha");
+    HMENU bar = LoadResourceMenu(401);
+    HMENU popup = GetSubMenu(bar, 0);
+    SendMessageW(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+    EXPECT_FALSE(Grayed(popup, kCommandActivateOneHour));
+    DestroyMenu(bar);
+    MessageBoxAnswerer answerer(IDCANCEL);
+    SendMessageW(window, WM_COMMAND, kCommandActivateOneHour, 0);
+
+    // The choice from the menu is the confirmation: no question.
+    for (const auto& box : answerer.boxes)
+        EXPECT_NE(Text(180), box.text);
+    EXPECT_STREQ(alpha.c_str(), settings().activeProfile);
+    EXPECT_STREQ(L"2026-03-14 15:30", settings().activeUntil);
+    EXPECT_STREQ(bravo.c_str(), settings().nextProfile);
+    // A block-all profile in force for a while still has every call come to the window.
+    EXPECT_TRUE(AsksForTheWindow(ReadStoredRequest(kIncomingCallNotification)));
+    EXPECT_EQ(kMainWindowExitCode, Pump());
+    EXPECT_EQ(alpha, Stored(L"ActiveProfile"));
+    EXPECT_EQ(L"2026-03-14 15:30", Stored(L"ActiveUntil"));
+    EXPECT_EQ(bravo, Stored(L"NextProfile"));
+
+    // Off, too, until the next morning; the profile to come back stays the lasting one.
+    const SYSTEMTIME later = At(14, 15, 0);
+    SetLocalNowForTesting(&later);
+    Open();
+    Select(Text(181));
+    SendMessageW(window, WM_COMMAND, kCommandActivateUntilMorning, 0);
+    EXPECT_EQ(kMainWindowExitCode, Pump());
+    EXPECT_EQ(L"(none)", Stored(L"ActiveProfile"));
+    EXPECT_EQ(L"2026-03-15 07:00", Stored(L"ActiveUntil"));
+    EXPECT_EQ(bravo, Stored(L"NextProfile"));
+    EXPECT_TRUE(AsksForTheWindow(ReadStoredRequest(kIncomingCallNotification)));
+
+    // Activating any profile by hand ends the timed one.
+    Open();
+    Select(L"Alpha");
+    answerer.answer = IDOK;
+    PressActionKey();
+    EXPECT_EQ(kMainWindowExitCode, Pump());
+    EXPECT_EQ(alpha, Stored(L"ActiveProfile"));
+    EXPECT_EQ(L"(none)", Stored(L"ActiveUntil"));
+    EXPECT_EQ(L"(none)", Stored(L"NextProfile"));
+    EXPECT_NE(std::wstring::npos,
+              ReadStoredRequest(kIncomingCallNotification).command.find(L"/BlockAll"));
+}
+
+TEST_F(MainWindowTest, OpeningAfterTheEndHandsBackToTheProfileBefore) {
+    const std::wstring alpha = SaveProfile(L"Alpha", ScreeningMode::BlockAll);
+    const std::wstring bravo = SaveProfile(L"Bravo", ScreeningMode::BlockUnknown);
+    const std::wstring gone = SaveProfile(L"Gone", ScreeningMode::BlockPrivate);
+    Profile removed;
+    ASSERT_EQ(S_OK, removed.Load(gone.c_str()));
+    ASSERT_EQ(S_OK, removed.Delete());
+
+    struct Case {
+        const wchar_t* what;
+        std::wstring next;
+        std::wstring active; // after the hand-back
+        bool windowRequest, blockAllRequest;
+    } cases[] = {
+        {L"a profile", bravo, bravo, true, false},
+        {L"a block-all profile", alpha, alpha, false, true},
+        {L"Off", L"", L"(none)", false, false},
+        {L"a deleted profile, as Off", gone, L"(none)", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.what)));
+        settings().SetActiveProfile(c.next == alpha ? bravo.c_str() : alpha.c_str());
+        ASSERT_EQ(S_OK, settings().SetTimedProfile(At(14, 15, 30), c.next.c_str()));
+        ASSERT_EQ(S_OK, settings().SaveActiveProfile());
+
+        // Before the end nothing changes.
+        const SYSTEMTIME before = At(14, 15, 29, 59);
+        SetLocalNowForTesting(&before);
+        Open();
+        ASSERT_EQ(S_OK, SetCallNotification(1, true));
+        EXPECT_TRUE(settings().IsTimed());
+        EXPECT_EQ(L"2026-03-14 15:30", Stored(L"ActiveUntil"));
+        DestroyWindow(window);
+        Pump();
+
+        // At the end the profile before comes back, stored at once, and the request
+        // follows its mode.
+        const SYSTEMTIME atTheEnd = At(14, 15, 30);
+        SetLocalNowForTesting(&atTheEnd);
+        Open();
+        EXPECT_FALSE(settings().IsTimed());
+        EXPECT_EQ(c.active, Stored(L"ActiveProfile"));
+        EXPECT_EQ(c.active == L"(none)" ? L"" : c.active, settings().activeProfile);
+        EXPECT_EQ(L"(none)", Stored(L"ActiveUntil"));
+        EXPECT_EQ(L"(none)", Stored(L"NextProfile"));
+        const StoredRequest request = ReadStoredRequest(kIncomingCallNotification);
+        EXPECT_EQ(c.windowRequest || c.blockAllRequest, request.exists);
+        EXPECT_EQ(c.windowRequest, AsksForTheWindow(request));
+        EXPECT_EQ(c.blockAllRequest, request.command.find(L"/BlockAll") != std::wstring::npos);
+        DestroyWindow(window);
+        Pump();
+    }
 }
 
 // vespera.exe itself: a normal close ends with 18, a start that fails (here: another

@@ -457,6 +457,110 @@ TEST_P(ProfileEditorTest, SpinnerTurnsWithLeftAndRightAndLetsUpAndDownMoveOn) {
                               }}));
 }
 
+// ---- Let repeated calls through ----
+
+namespace {
+
+std::vector<std::wstring> RepeatEntries(HWND dialog) {
+    HWND selector = GetDlgItem(dialog, IDC_REPEAT);
+    const bool combo = IsPocketPCSelector(selector);
+    std::vector<std::wstring> entries;
+    const int count =
+        static_cast<int>(SendMessageW(selector, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        WCHAR text[64] = L"";
+        SendMessageW(selector, combo ? CB_GETLBTEXT : LB_GETTEXT, i,
+                     reinterpret_cast<LPARAM>(text));
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+int SelectedRepeat(HWND dialog) {
+    HWND selector = GetDlgItem(dialog, IDC_REPEAT);
+    return static_cast<int>(
+        SendMessageW(selector, IsPocketPCSelector(selector) ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
+}
+
+} // namespace
+
+TEST_P(ProfileEditorTest, RepeatedCallsAreOffForANewProfileAndSavedWithDone) {
+    Profile profile;
+    profile.SetMode(ScreeningMode::BlockAll);
+    ASSERT_EQ(
+        S_OK, Edit(&profile, {[&](HWND dialog) {
+            Settle(dialog);
+            EXPECT_TRUE(Visible(dialog, IDC_REPEAT_HEADING));
+            EXPECT_EQ(L"Let repeated calls through:", Text(dialog, IDC_REPEAT_HEADING));
+            HWND selector = GetDlgItem(dialog, IDC_REPEAT);
+            ASSERT_TRUE(IsWindowVisible(selector));
+            EXPECT_EQ(IsPocketPC(), IsPocketPCSelector(selector));
+            EXPECT_EQ(!IsPocketPC(), GetDlgItem(dialog, IDC_REPEAT_ARROWS) != nullptr);
+            // Right after the mode in the tab order.
+            EXPECT_EQ(selector, GetNextDlgTabItem(dialog, GetDlgItem(dialog, IDC_MODE), FALSE));
+            EXPECT_EQ(
+                (std::vector<std::wstring>{L"Off", L"3 minutes", L"5 minutes", L"15 minutes"}),
+                RepeatEntries(dialog));
+            EXPECT_EQ(0, SelectedRepeat(dialog));
+            Type(dialog, IDC_NAME, L"Night");
+            SetFocus(selector);
+            if (IsPocketPC()) {
+                SendMessageW(selector, WM_KEYDOWN, VK_DOWN, 0);
+                SendMessageW(selector, WM_KEYDOWN, VK_DOWN, 0);
+            } else {
+                // Left wraps from the first entry to the last; right turns on.
+                SendMessageW(selector, WM_KEYDOWN, VK_LEFT, 0);
+                EXPECT_EQ(3, SelectedRepeat(dialog));
+                SendMessageW(selector, WM_KEYDOWN, VK_RIGHT, 0);
+                SendMessageW(selector, WM_KEYDOWN, VK_RIGHT, 0);
+                SendMessageW(selector, WM_KEYDOWN, VK_RIGHT, 0);
+            }
+            EXPECT_EQ(2, SelectedRepeat(dialog));
+            EXPECT_EQ(1, SelectedEntry(dialog) + 1) << "the mode stays";
+            Command(dialog, IDOK);
+        }}));
+    Profile stored;
+    ASSERT_EQ(S_OK, stored.Load(profile.keyName));
+    EXPECT_EQ(5u, stored.repeatMinutes);
+    EXPECT_EQ(ScreeningMode::BlockAll, stored.mode);
+}
+
+TEST_P(ProfileEditorTest, AStoredNumberOfMinutesIsShownAndKeptUntilAnotherIsChosen) {
+    Profile profile;
+    SaveStored(&profile, L"Seven", ScreeningMode::BlockUnknown, {});
+    ASSERT_EQ(ERROR_SUCCESS, SetRawDword(ProfilePath(profile).c_str(), L"RepeatMinutes", 7));
+    ASSERT_EQ(S_OK, profile.Load(profile.keyName));
+
+    // Shown in its place, and nothing written when nothing else changed.
+    auto sevenShown = [&](HWND dialog) {
+        Settle(dialog);
+        EXPECT_EQ((std::vector<std::wstring>{L"Off", L"3 minutes", L"5 minutes", L"7 minutes",
+                                             L"15 minutes"}),
+                  RepeatEntries(dialog));
+        EXPECT_EQ(3, SelectedRepeat(dialog));
+    };
+    EXPECT_EQ(E_FAIL, Edit(&profile, {[&](HWND dialog) {
+                  sevenShown(dialog);
+                  Command(dialog, IDOK);
+              }}));
+    // Chosen and cancelled, the record keeps it.
+    EXPECT_EQ(E_FAIL, Edit(&profile, {[&](HWND dialog) {
+                  sevenShown(dialog);
+                  SendMessageW(GetDlgItem(dialog, IDC_REPEAT),
+                               IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, 0, 0);
+              }}));
+    EXPECT_EQ(7u, profile.repeatMinutes);
+    // Off chosen with Done: the value goes.
+    ASSERT_EQ(S_OK, Edit(&profile, {[&](HWND dialog) {
+                  sevenShown(dialog);
+                  SendMessageW(GetDlgItem(dialog, IDC_REPEAT),
+                               IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, 0, 0);
+                  Command(dialog, IDOK);
+              }}));
+    EXPECT_EQ(0u, profile.repeatMinutes);
+    EXPECT_FALSE(ValueExists(ProfilePath(profile).c_str(), L"RepeatMinutes"));
+}
+
 // The phone's keys, through the dialog's own loop: Up and Down go from field to field
 // (in the contact list from row to row first), Left and Right stay with the field, and
 // Action on a row or on the spinner leaves the editor open.
@@ -466,7 +570,7 @@ TEST_P(ProfileEditorTest, UpAndDownMoveBetweenFieldsAndActionNeverCloses) {
     Profile profile;
     SaveStored(&profile, L"Keys", ScreeningMode::BlockListed,
                {oids["Ada Byron"], oids["Charles Babbage"]});
-    HWND name = nullptr, selector = nullptr, list = nullptr;
+    HWND name = nullptr, selector = nullptr, repeat = nullptr, list = nullptr;
     auto press = [](WPARAM key) {
         return [key](HWND) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); };
     };
@@ -481,6 +585,7 @@ TEST_P(ProfileEditorTest, UpAndDownMoveBetweenFieldsAndActionNeverCloses) {
                                           Settle(dialog);
                                           name = GetDlgItem(dialog, IDC_NAME);
                                           selector = GetDlgItem(dialog, IDC_MODE);
+                                          repeat = GetDlgItem(dialog, IDC_REPEAT);
                                           list = GetDlgItem(dialog, IDC_CONTACTS);
                                           SetFocus(name);
                                           SendMessageW(name, EM_SETSEL, 2, 2);
@@ -500,6 +605,10 @@ TEST_P(ProfileEditorTest, UpAndDownMoveBetweenFieldsAndActionNeverCloses) {
                                       press(VK_RETURN),
                                       expect(&selector, 0),
                                       press(VK_DOWN),
+                                      expect(&repeat, 0),
+                                      press(VK_RETURN),
+                                      expect(&repeat, 0),
+                                      press(VK_DOWN),
                                       expect(&list, 0),
                                       press(VK_DOWN),
                                       expect(&list, 1),
@@ -509,6 +618,8 @@ TEST_P(ProfileEditorTest, UpAndDownMoveBetweenFieldsAndActionNeverCloses) {
                                       expect(&list, 1),
                                       press(VK_UP),
                                       expect(&list, 0),
+                                      press(VK_UP),
+                                      expect(&repeat, 0),
                                       press(VK_UP),
                                       expect(&selector, 0),
                                       press(VK_UP),
@@ -764,15 +875,18 @@ TEST_P(ProfileEditorTest, LayoutUsesTheWholeWidth) {
             Settle(dialog);
             RECT client = {};
             GetClientRect(dialog, &client);
-            for (int id : {IDC_NAME_HEADING, IDC_NAME, IDC_MODE, IDC_CONTACTS, IDC_CATEGORY}) {
+            for (int id :
+                 {IDC_NAME_HEADING, IDC_NAME, IDC_MODE, IDC_REPEAT, IDC_CONTACTS, IDC_CATEGORY}) {
                 RECT bounds = {};
                 GetWindowRect(GetDlgItem(dialog, id), &bounds);
                 MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&bounds), 2);
                 SCOPED_TRACE(id);
-                if (id == IDC_MODE && !IsPocketPC()) {
+                if ((id == IDC_MODE || id == IDC_REPEAT) && !IsPocketPC()) {
                     // The arrows sit at the spinner's right end.
                     RECT arrows = {};
-                    GetWindowRect(GetDlgItem(dialog, IDC_MODE_ARROWS), &arrows);
+                    GetWindowRect(
+                        GetDlgItem(dialog, id == IDC_MODE ? IDC_MODE_ARROWS : IDC_REPEAT_ARROWS),
+                        &arrows);
                     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&arrows), 2);
                     EXPECT_EQ(bounds.right, arrows.left);
                     bounds.right = arrows.right;
@@ -780,11 +894,28 @@ TEST_P(ProfileEditorTest, LayoutUsesTheWholeWidth) {
                 EXPECT_GT(bounds.left, 0);
                 EXPECT_EQ(client.right - bounds.left, bounds.right) << "same margin on both sides";
             }
-            // The selector sits below the name field.
-            RECT name = {}, selector = {};
+            // The selectors sit below the name field, each below its heading, and the
+            // area below them.
+            RECT name = {}, selector = {}, heading = {}, repeat = {}, area = {};
             GetWindowRect(GetDlgItem(dialog, IDC_NAME), &name);
             GetWindowRect(GetDlgItem(dialog, IDC_MODE), &selector);
+            GetWindowRect(GetDlgItem(dialog, IDC_REPEAT_HEADING), &heading);
+            GetWindowRect(GetDlgItem(dialog, IDC_REPEAT), &repeat);
+            GetWindowRect(GetDlgItem(dialog, IDC_AREA_HEADING), &area);
             EXPECT_GT(selector.top, name.bottom);
+            if (IsPocketPC()) // a drop-down's window reaches over its open list
+                selector.bottom =
+                    selector.top +
+                    static_cast<int>(SendMessageW(GetDlgItem(dialog, IDC_MODE), CB_GETITEMHEIGHT,
+                                                  static_cast<WPARAM>(-1), 0));
+            EXPECT_GT(heading.top, selector.bottom);
+            EXPECT_GE(repeat.top, heading.bottom);
+            if (IsPocketPC())
+                repeat.bottom =
+                    repeat.top +
+                    static_cast<int>(SendMessageW(GetDlgItem(dialog, IDC_REPEAT), CB_GETITEMHEIGHT,
+                                                  static_cast<WPARAM>(-1), 0));
+            EXPECT_GT(area.top, repeat.bottom);
             if (IsPocketPC()) {
                 // The list reaches down, as far from the bottom of the dialog as
                 // from the left edge of the screen.
@@ -937,7 +1068,8 @@ TEST_P(EditorScreenTest, FieldsLieAboveTheSoftKeyBarAndTheListFillsTheRest) {
                                   Settle(dialog);
                                   RECT previous = {};
                                   for (int id : {IDC_NAME_HEADING, IDC_NAME, IDC_MODE_HEADING,
-                                                 IDC_MODE, IDC_AREA_HEADING, IDC_CONTACTS}) {
+                                                 IDC_MODE, IDC_REPEAT_HEADING, IDC_REPEAT,
+                                                 IDC_AREA_HEADING, IDC_CONTACTS}) {
                                       RECT bounds = fits(dialog, id);
                                       EXPECT_GE(bounds.top, previous.bottom) << "overlaps " << id;
                                       previous = bounds;

@@ -94,6 +94,7 @@ protected:
         SetResourceLibrary(library);
         settings().sampleCreated = 0;
         settings().SetActiveProfile(nullptr);
+        settings().EndTimedProfile();
         LaunchedByNotification = false;
         ASSERT_TRUE(host.window);
         host.list = &list;
@@ -258,6 +259,45 @@ TEST_F(ProfileListTest, ModesBeyondTheKnownOnesReadUnknownMode) {
     EXPECT_EQ(177u, ModeNameId(ScreeningMode::AllowCategory));
     for (DWORD mode : {8u, 10u, 11u, 20u, 0xFFFFFFFFu})
         EXPECT_EQ(L"Unknown mode", Text(ModeNameId(static_cast<ScreeningMode>(mode)))) << mode;
+}
+
+TEST_F(ProfileListTest, ARowActiveForAWhileSaysUntilWhen) {
+    settings().sampleCreated = 1;
+    const std::wstring alpha = SaveProfile(L"Alpha", ScreeningMode::BlockAll);
+    SaveProfile(L"Bravo", ScreeningMode::BlockUnknown);
+    ASSERT_EQ(S_OK, list.Fill(nullptr));
+    auto detail = [&](const wchar_t* name, WORD day, WORD hour, WORD minute) {
+        const SYSTEMTIME now = {2026, 3, 0, day, hour, minute, 0, 0};
+        WCHAR text[128] = L"";
+        auto* profile = reinterpret_cast<Profile*>(list.GetItemData(RowOf(list.hwnd, name)));
+        EXPECT_EQ(S_OK, list.DetailText(*profile, now, text, ARRAYSIZE(text)));
+        return std::wstring(text);
+    };
+    const std::wstring blockAll = Text(171);
+    EXPECT_EQ(blockAll, detail(L"Alpha", 14, 14, 30));
+
+    settings().SetActiveProfile(alpha.c_str());
+    ASSERT_EQ(S_OK, settings().SetTimedProfile({2026, 3, 0, 14, 15, 30, 0, 0}, nullptr));
+    EXPECT_EQ(blockAll + L" until 15:30", detail(L"Alpha", 14, 14, 30));
+    EXPECT_EQ(Text(172), detail(L"Bravo", 14, 14, 30)); // only the active row
+    EXPECT_EQ(blockAll, detail(L"Alpha", 14, 15, 30));  // over
+    ASSERT_EQ(S_OK, settings().SetTimedProfile({2026, 3, 0, 15, 7, 0, 0, 0}, nullptr));
+    EXPECT_EQ(blockAll + L" until tomorrow 07:00", detail(L"Alpha", 14, 22, 0));
+    EXPECT_EQ(blockAll + L" until 07:00", detail(L"Alpha", 15, 0, 30));
+    EXPECT_EQ(blockAll + L" until 2026-03-15 07:00", detail(L"Alpha", 13, 22, 0));
+    // Where the row is too narrow for both, the end alone.
+    WCHAR until[64] = L"";
+    const SYSTEMTIME evening = {2026, 3, 0, 14, 22, 0, 0, 0};
+    auto* row = reinterpret_cast<Profile*>(list.GetItemData(RowOf(list.hwnd, L"Alpha")));
+    EXPECT_EQ(S_OK, list.UntilText(*row, evening, until, ARRAYSIZE(until)));
+    EXPECT_STREQ(L"until tomorrow 07:00", until);
+    row = reinterpret_cast<Profile*>(list.GetItemData(RowOf(list.hwnd, L"Bravo")));
+    EXPECT_EQ(S_FALSE, list.UntilText(*row, evening, until, ARRAYSIZE(until)));
+    EXPECT_STREQ(L"", until);
+
+    // Off in force for a while says so too.
+    settings().SetActiveProfile(nullptr);
+    EXPECT_EQ(Text(170) + L" until 07:00", detail(Text(181).c_str(), 15, 6, 0));
 }
 
 TEST_F(ProfileListTest, LoadsItsTextsAndIconsFromTheResourceLibrary) {

@@ -350,6 +350,68 @@ TEST_F(ProfileStore, LoadTakesWhatIsStoredAsFarAsItIsSound) {
     EXPECT_EQ(ScreeningMode::Off, fresh.mode);
 }
 
+TEST_F(ProfileStore, RepeatMinutesAreStoredOnlyWhenSetAndReadAsFarAsTheyAreSound) {
+    const std::wstring path = ProfilePath(kSomeKey);
+    SetRawString(path.c_str(), nullptr, L"Older");
+    SetRawDword(path.c_str(), L"Mode", 2);
+
+    // A profile of an older version is Off and is saved back without the value.
+    Profile older;
+    ASSERT_EQ(S_OK, older.Load(kSomeKey));
+    EXPECT_EQ(0u, older.repeatMinutes);
+    older.SetName(L"Older, renamed");
+    ASSERT_EQ(S_OK, older.Save());
+    EXPECT_FALSE(ValueExists(path.c_str(), L"RepeatMinutes"));
+
+    // Set, it is a REG_DWORD of the minutes; Off again, it goes. Only a change counts.
+    older.modified = 0;
+    EXPECT_EQ(S_OK, older.SetRepeatMinutes(0));
+    EXPECT_EQ(0u, older.modified);
+    EXPECT_EQ(S_OK, older.SetRepeatMinutes(5));
+    EXPECT_EQ(1u, older.modified);
+    ASSERT_EQ(S_OK, older.Save());
+    DWORD type = 0;
+    std::string bytes;
+    ASSERT_TRUE(GetRaw(path.c_str(), L"RepeatMinutes", &type, &bytes));
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+    EXPECT_EQ(std::string("\x05\0\0\0", 4), bytes);
+    older.SetRepeatMinutes(0);
+    ASSERT_EQ(S_OK, older.Save());
+    EXPECT_FALSE(ValueExists(path.c_str(), L"RepeatMinutes"));
+    older.SetRepeatMinutes(61);
+    EXPECT_EQ(60u, older.repeatMinutes);
+
+    // Stored numbers are taken up to an hour; malformed values count as absent.
+    const DWORD seven = 7, large = 0xFFFFFFFF;
+    struct Case {
+        DWORD type;
+        const void* data;
+        DWORD bytes;
+        DWORD expected;
+    } cases[] = {
+        {REG_DWORD, &seven, 4, 7}, {REG_DWORD, &large, 4, 60}, {REG_DWORD, &seven, 2, 0},
+        {REG_SZ, L"5", 4, 0},      {REG_BINARY, &seven, 4, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type * 100 + c.bytes);
+        SetRaw(path.c_str(), L"RepeatMinutes", c.type, c.data, c.bytes);
+        Profile profile;
+        profile.repeatMinutes = 3;
+        ASSERT_EQ(S_OK, profile.Load(kSomeKey));
+        EXPECT_EQ(c.expected, profile.repeatMinutes);
+        EXPECT_EQ(0u, profile.modified);
+    }
+
+    // A failed write is reported and the record stays changed.
+    Profile failing;
+    ASSERT_EQ(S_OK, failing.Load(kSomeKey));
+    failing.SetRepeatMinutes(15);
+    FailingValueWrites refused(L"RepeatMinutes");
+    ASSERT_TRUE(refused.Installed());
+    EXPECT_EQ(E_FAIL, failing.Save());
+    EXPECT_EQ(1u, failing.modified);
+}
+
 TEST_F(ProfileStore, LoadFailsWithoutAUsableName) {
     const std::wstring path = ProfilePath(kSomeKey);
     SetRawDword(path.c_str(), L"Mode", 2);

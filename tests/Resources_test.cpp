@@ -21,6 +21,9 @@ const UINT kAllStrings[] = {
     IDS_SAMPLE_BLOCK_UNKNOWN, IDS_NOTICE_WELCOME,      IDS_NOTICE_HOW_IT_WORKS,
     IDS_NOTICE_ACTIVATED,     IDS_CAPTION_WELCOME,     IDS_CAPTION_HOW_IT_WORKS,
     IDS_SUPPORT_SUBJECT,      IDS_RECOMMEND_SUBJECT,   IDS_RECOMMEND_BODY,
+    IDS_REPEAT_OFF,           IDS_REPEAT_ONE_MINUTE,   IDS_REPEAT_MINUTES,
+    IDS_UNTIL_TODAY,          IDS_UNTIL_TOMORROW,      IDS_UNTIL_DATE,
+    IDS_MODE_UNTIL,
 };
 
 const UINT kListIcons[] = {IDI_PROFILE_INACTIVE, IDI_PROFILE_ACTIVE, IDI_CONTACT};
@@ -62,8 +65,10 @@ std::wstring MenuText(HMENU menu, UINT position) {
     return text;
 }
 
-// Command identifiers of a popup, in order; separators are left out but counted.
-std::vector<UINT> Commands(HMENU popup, int* separators = nullptr) {
+// Command identifiers of a popup, in order; separators are left out but counted, and
+// nested popups are collected where the caller allows them.
+std::vector<UINT> Commands(HMENU popup, int* separators = nullptr,
+                           std::vector<int>* nested = nullptr) {
     std::vector<UINT> ids;
     for (int i = 0; i < GetMenuItemCount(popup); ++i) {
         MENUITEMINFOW info = {};
@@ -73,6 +78,10 @@ std::vector<UINT> Commands(HMENU popup, int* separators = nullptr) {
         if (info.fType & MFT_SEPARATOR) {
             if (separators)
                 ++*separators;
+            continue;
+        }
+        if (info.hSubMenu && nested) {
+            nested->push_back(i);
             continue;
         }
         EXPECT_EQ(nullptr, info.hSubMenu) << "nested popup at " << i;
@@ -252,20 +261,43 @@ TEST_F(Menus, MainMenuHasTwoPopupsWithTheProfileAndProgramCommands) {
     ASSERT_EQ(2, GetMenuItemCount(menu));
 
     std::set<UINT> seen;
+    std::vector<UINT> leftCommands;
+    std::vector<int> nested;
     for (int side = 0; side < 2; ++side) {
         HMENU popup = GetSubMenu(menu, side);
         ASSERT_NE(nullptr, popup) << "top-level item " << side << " must open a popup";
         EXPECT_FALSE(MenuText(menu, side).empty());
-        for (UINT id : Commands(popup))
+        const std::vector<UINT> commands = Commands(popup, nullptr, side == 0 ? &nested : nullptr);
+        for (UINT id : commands)
             EXPECT_TRUE(seen.insert(id).second) << "command " << id << " twice";
+        if (side == 0)
+            leftCommands = commands;
     }
-    const std::set<UINT> expected = {IDM_EXIT,           IDM_NEW_PROFILE,  IDM_EDIT_PROFILE,
-                                     IDM_DELETE_PROFILE, IDM_SUPPORT_MAIL, IDM_RECOMMEND,
-                                     IDM_CHECK_UPDATE,   IDM_SCHEDULE,     IDM_CALL_HISTORY};
+    // The profile commands share the left popup, which is greyed by the selection; its
+    // last entry opens the choices of a timed activation.
+    HMENU left = GetSubMenu(menu, 0);
+    EXPECT_EQ((std::vector<UINT>{IDM_NEW_PROFILE, IDM_EDIT_PROFILE, IDM_DELETE_PROFILE}),
+              leftCommands);
+    ASSERT_EQ((std::vector<int>{GetMenuItemCount(left) - 1}), nested);
+    EXPECT_EQ(L"Activate for\u2026", MenuText(left, nested[0]));
+    const std::vector<UINT> timed = Commands(GetSubMenu(left, nested[0]));
+    EXPECT_EQ((std::vector<UINT>{IDM_ACTIVATE_ONE_HOUR, IDM_ACTIVATE_TWO_HOURS,
+                                 IDM_ACTIVATE_UNTIL_MORNING}),
+              timed);
+    seen.insert(timed.begin(), timed.end());
+    const std::set<UINT> expected = {IDM_EXIT,
+                                     IDM_NEW_PROFILE,
+                                     IDM_EDIT_PROFILE,
+                                     IDM_DELETE_PROFILE,
+                                     IDM_SUPPORT_MAIL,
+                                     IDM_RECOMMEND,
+                                     IDM_CHECK_UPDATE,
+                                     IDM_ACTIVATE_ONE_HOUR,
+                                     IDM_ACTIVATE_TWO_HOURS,
+                                     IDM_ACTIVATE_UNTIL_MORNING,
+                                     IDM_SCHEDULE,
+                                     IDM_CALL_HISTORY};
     EXPECT_EQ(expected, seen);
-    // The profile commands share the left popup, which is greyed by the selection.
-    std::vector<UINT> left = Commands(GetSubMenu(menu, 0));
-    EXPECT_EQ((std::vector<UINT>{IDM_NEW_PROFILE, IDM_EDIT_PROFILE, IDM_DELETE_PROFILE}), left);
     DestroyMenu(menu);
 }
 
@@ -331,8 +363,9 @@ TEST_F(EditorTemplate, HoldsTheEditorsControlsAndLeavesRoomForTheModeSelector) {
     };
     for (Expected control :
          {Expected{IDC_NAME_HEADING, L"Static"}, Expected{IDC_MODE_HEADING, L"Static"},
-          Expected{IDC_AREA_HEADING, L"Static"}, Expected{IDC_NAME, L"Edit"},
-          Expected{IDC_CONTACTS, L"SysListView32"}, Expected{IDC_CATEGORY, L"Edit"}}) {
+          Expected{IDC_REPEAT_HEADING, L"Static"}, Expected{IDC_AREA_HEADING, L"Static"},
+          Expected{IDC_NAME, L"Edit"}, Expected{IDC_CONTACTS, L"SysListView32"},
+          Expected{IDC_CATEGORY, L"Edit"}}) {
         HWND item = GetDlgItem(dialog, control.id);
         ASSERT_NE(nullptr, item) << "control " << control.id;
         WCHAR className[64] = {};
@@ -342,6 +375,7 @@ TEST_F(EditorTemplate, HoldsTheEditorsControlsAndLeavesRoomForTheModeSelector) {
     // The editor creates these itself.
     EXPECT_EQ(nullptr, GetDlgItem(dialog, IDC_MODE));
     EXPECT_EQ(nullptr, GetDlgItem(dialog, IDC_MODE_ARROWS));
+    EXPECT_EQ(nullptr, GetDlgItem(dialog, IDC_REPEAT));
 
     auto style = [&](int id) { return GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE); };
     const LONG listStyle =
@@ -364,7 +398,8 @@ TEST_F(EditorTemplate, HoldsTheEditorsControlsAndLeavesRoomForTheModeSelector) {
         return r;
     };
     // Top to bottom: name heading, name, mode heading, (mode selector), area heading,
-    // then the list or the category field in one place.
+    // then the list or the category field in one place. The repeat heading and its
+    // selector are stacked below the mode by the editor.
     EXPECT_LT(rect(IDC_NAME_HEADING).bottom, rect(IDC_NAME).top + 1);
     EXPECT_LT(rect(IDC_NAME).bottom, rect(IDC_MODE_HEADING).top + 1);
     EXPECT_LE(rect(IDC_MODE_HEADING).bottom, ScaleY(75));

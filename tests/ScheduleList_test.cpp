@@ -5,7 +5,9 @@
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
 #include "store/Schedule.h"
+#include "screening/CallNotification.h"
 #include "support/ListView.h"
+#include "support/PhoneState.h"
 #include "support/Processes.h"
 #include "support/MainWindowFixture.h"
 #include "support/ScheduleScreens.h"
@@ -259,6 +261,30 @@ TEST_F(ScheduleFromMainWindow, MenuOpensTheScheduleOverTheMainWindow) {
                                }}));
     EXPECT_TRUE(IsWindowEnabled(window));
     EXPECT_EQ(list, GetFocus());
+}
+
+TEST_F(ScheduleFromMainWindow, AddingAndDeletingRulesKeepsTheBrokerRequestInLine) {
+    const std::wstring quiet = SaveProfile(L"Do not disturb", ScreeningMode::BlockAll);
+    Open();
+    ASSERT_TRUE(window);
+    ASSERT_EQ(S_OK, settings().SetActiveProfile(quiet.c_str()));
+    ASSERT_EQ(S_OK, SetCallNotification(static_cast<int>(ScreeningMode::BlockAll)));
+    auto windowKind = [] { return ReadStoredRequest(kIncomingCallNotification).hasClass; };
+    ASSERT_FALSE(windowKind());
+    EXPECT_EQ(4u,
+              DriveDialogs([&] { SendMessageW(window, WM_COMMAND, kCommandSchedule, 0); },
+                           {[&](HWND list) { PostMessageW(list, WM_COMMAND, IDM_NEW_RULE, 0); },
+                            [&](HWND) { PressKey(VK_F1); }, // Done in the editor
+                            [&](HWND list) {
+                                // Every call now comes to the window, block-all too.
+                                EXPECT_TRUE(windowKind());
+                                PostMessageW(list, WM_COMMAND, IDM_DELETE_RULE, 0);
+                            },
+                            [&](HWND) {
+                                EXPECT_FALSE(windowKind());
+                                EXPECT_TRUE(ReadStoredRequest(kIncomingCallNotification).exists);
+                            }}));
+    DeleteStoredRequest(kIncomingCallNotification);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "store/CallHistory.h"
 #include "store/Profile.h"
 #include "support/Phone.h"
+#include "support/PhoneState.h"
 #include "support/Processes.h"
 #include "support/Soak.h"
 #include <gtest/gtest.h>
@@ -21,6 +22,11 @@ const char kAddressBook[] = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ada Byron\r\n"
 
 const wchar_t kAppKey[] = L"Software\\Quorvane\\Vespera";
 const wchar_t kHistoryKey[] = L"Software\\Quorvane\\Vespera\\History";
+
+bool ValueExists(const wchar_t* path, const wchar_t* name) {
+    return RegGetValueW(HKEY_CURRENT_USER, path, name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
 
 // The five kinds of caller, as the phone presents them.
 enum Caller { Listed, InCategory, OtherContact, Unknown, Withheld, kCallers };
@@ -86,11 +92,12 @@ protected:
 
     // Saves the mode's profile as the only one and makes it active through Vespera's
     // own window, which registers the broker request that goes with the mode.
-    void Activate(ScreeningMode mode) {
+    void Activate(ScreeningMode mode, DWORD repeatMinutes = 0) {
         RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
         Profile profile;
         ASSERT_EQ(S_OK, profile.SetName(L"End to end"));
         ASSERT_EQ(S_OK, profile.SetMode(mode));
+        ASSERT_EQ(S_OK, profile.SetRepeatMinutes(repeatMinutes));
         ASSERT_EQ(S_OK, profile.SetCategory(L"family"));
         ASSERT_EQ(S_OK, profile.AddContact(contacts.at("Ada Byron")));
         ASSERT_EQ(S_OK, profile.Save());
@@ -98,7 +105,38 @@ protected:
         AppSettings settings;
         ASSERT_EQ(S_OK, settings.Load());
         ASSERT_STREQ(profile.keyName, settings.activeProfile);
+        activeKey = profile.keyName;
     }
+
+    // One call, and the word the history gives for it; the window's process is gone.
+    std::wstring Screened(const wchar_t* ring, bool refused) {
+        CallReport call =
+            Ring(std::wstring(ring) + (refused ? L" --ring-ms 8000" : L" --ring-ms 1500"));
+        EXPECT_TRUE(call.reported) << call.raw;
+        EXPECT_EQ(refused ? "refused" : "rang-out", call.outcome) << call.raw;
+        EXPECT_TRUE(WaitForNoWindow(L"VesperaClass", L"Vespera", 10000));
+        CallRecords records;
+        EXPECT_EQ(S_OK, CallHistory::Read(&records));
+        return records.empty() ? L"(none)" : CallReasonWord(records.front()->reason);
+    }
+
+    // A refusal of the number, recorded minutesAgo minutes before now.
+    static void RecordRefusal(const wchar_t* number, DWORD minutesAgo) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        FILETIME file;
+        SystemTimeToFileTime(&now, &file);
+        ULARGE_INTEGER ticks = {{file.dwLowDateTime, file.dwHighDateTime}};
+        ticks.QuadPart -= static_cast<ULONGLONG>(minutesAgo) * 60 * 10000000;
+        file = {ticks.LowPart, ticks.HighPart};
+        SYSTEMTIME then;
+        FileTimeToSystemTime(&file, &then);
+        CallRecord record;
+        ASSERT_EQ(S_OK, record.Set(then, true, CallReason::Unknown, number, L"", L"End to end", 2));
+        ASSERT_EQ(S_OK, CallHistory::Append(record));
+    }
+
+    std::wstring activeKey;
 
     static std::map<std::string, DWORD> contacts;
 };
@@ -172,5 +210,90 @@ TEST_F(ScreeningEndToEnd, MalformedStoredValuesNeitherCrashNorStrayNorMisjudge) 
         EXPECT_FALSE(call.stray) << call.output;
         EXPECT_FALSE(call.crashed) << call.output;
         EXPECT_EQ(0, soak::EndStrayVesperas(15000));
+    }
+}
+
+// The unknown caller is refused, gets through on calling again (as another spelling of
+// the same number), and is refused once the minutes are over; a withheld number never
+// gets through. On the block-all path the minutes come on the command line; without
+// the option a second call is refused all the same.
+TEST_F(ScreeningEndToEnd, ARefusedNumberCallingAgainWithinTheMinutesGetsThrough) {
+    for (ScreeningMode mode : {ScreeningMode::BlockAll, ScreeningMode::BlockUnknown}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        const wchar_t* refusal = mode == ScreeningMode::BlockAll ? L"all" : L"unknown";
+        Activate(mode, 5);
+        if (mode == ScreeningMode::BlockAll) {
+            StoredRequest request = ReadStoredRequest(L"Vespera.IncomingCall");
+            EXPECT_NE(std::wstring::npos, request.command.find(L"/BlockAll /Repeat:5"))
+                << "the minutes travel with the block-all command";
+        }
+        RegDeleteTreeW(HKEY_CURRENT_USER, kHistoryKey);
+        EXPECT_EQ(refusal, Screened(L"ring 5550199", true));
+        EXPECT_EQ(L"repeated", Screened(L"ring 555-0199", false));
+        CallRecords records;
+        ASSERT_EQ(S_OK, CallHistory::Read(&records));
+        EXPECT_EQ(5u, records.front()->repeatMinutes);
+        // Refused six minutes ago, not since: the window is over.
+        RegDeleteTreeW(HKEY_CURRENT_USER, kHistoryKey);
+        RecordRefusal(L"5550199", 6);
+        EXPECT_EQ(refusal, Screened(L"ring 5550199", true));
+        EXPECT_EQ(mode == ScreeningMode::BlockAll ? L"all" : L"withheld",
+                  Screened(L"ring --withheld", true));
+        EXPECT_NE(L"repeated", Screened(L"ring --withheld", true));
+    }
+    Activate(ScreeningMode::BlockAll);
+    EXPECT_EQ(std::wstring::npos,
+              ReadStoredRequest(L"Vespera.IncomingCall").command.find(L"/Repeat"));
+    EXPECT_EQ(L"all", Screened(L"ring 5550199", true));
+    EXPECT_EQ(L"all", Screened(L"ring 5550199", true));
+}
+
+// The first call after a timed profile's end is screened by the profile after it,
+// which becomes the active one; Off, or a profile that is gone, lets the call through.
+TEST_F(ScreeningEndToEnd, TheFirstCallAfterATimedProfileEndsIsScreenedByTheNextOne) {
+    enum Next { Stored, OffNext, Deleted };
+    for (Next next : {Stored, OffNext, Deleted}) {
+        SCOPED_TRACE(static_cast<int>(next));
+        // The profile that refuses unknown callers comes after the timed one.
+        Activate(ScreeningMode::BlockUnknown);
+        const std::wstring after = activeKey;
+        // A timed "Do not disturb", registered as a timed profile is (the window
+        // kind), that ended a minute ago.
+        Profile timed;
+        ASSERT_EQ(S_OK, timed.SetName(L"Do not disturb"));
+        ASSERT_EQ(S_OK, timed.SetMode(ScreeningMode::BlockAll));
+        ASSERT_EQ(S_OK, timed.Save());
+        if (next == Deleted) {
+            Profile gone;
+            ASSERT_EQ(S_OK, gone.Load(after.c_str()));
+            ASSERT_EQ(S_OK, gone.Delete());
+        }
+        HKEY app = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kAppKey, 0, KEY_WRITE, &app));
+        const std::wstring nextKey = next == OffNext ? L"" : after;
+        RegSetValueExW(app, L"ActiveProfile", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(timed.keyName),
+                       static_cast<DWORD>((wcslen(timed.keyName) + 1) * sizeof(WCHAR)));
+        RegSetValueExW(app, L"ActiveUntil", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(L"2026-01-01 07:00"), 17 * sizeof(WCHAR));
+        RegSetValueExW(app, L"NextProfile", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(nextKey.c_str()),
+                       static_cast<DWORD>((nextKey.size() + 1) * sizeof(WCHAR)));
+        RegCloseKey(app);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kHistoryKey);
+
+        // Mum is a contact: the timed profile would refuse her, the next one does not.
+        EXPECT_EQ(next == Stored ? L"contact" : L"(none)", Screened(L"ring 5550100", false));
+        AppSettings settings;
+        ASSERT_EQ(S_OK, settings.Load());
+        EXPECT_STREQ(next == Stored ? after.c_str() : L"", settings.activeProfile);
+        EXPECT_FALSE(settings.IsTimed());
+        EXPECT_FALSE(ValueExists(kAppKey, L"ActiveUntil"));
+        EXPECT_FALSE(ValueExists(kAppKey, L"NextProfile"));
+        StoredRequest request = ReadStoredRequest(L"Vespera.IncomingCall");
+        EXPECT_EQ(next == Stored, request.exists) << "the request follows the next profile";
+        if (next == Stored) {
+            EXPECT_EQ(L"unknown", Screened(L"ring 5550199", true)) << "and screens from now on";
+        }
     }
 }

@@ -69,8 +69,7 @@ protected:
     bool Refused(const wchar_t* number, DWORD oid, HRESULT* result = nullptr) {
         ScopedPhoneStatus status(SN_PHONEINCOMINGCALL_BITMASK);
         ScopedCaller caller(number, oid);
-        HRESULT hr =
-            ScreenIncomingCall(TheMainWindow().settings.activeProfile, TheMainWindow().hwnd);
+        HRESULT hr = ScreenIncomingCall(TheMainWindow().settings, TheMainWindow().hwnd);
         if (result)
             *result = hr;
         EXPECT_EQ(S_OK, ContactServerCanUnload()) << "a contact object was not released";
@@ -214,7 +213,6 @@ TEST_F(ScreeningTest, NothingIsRefusedWhileACallIsTalkedOn) {
     Activate(ScreeningMode::BlockAll);
     ScopedPhoneStatus status(SN_PHONEINCOMINGCALL_BITMASK | SN_PHONECALLTALKING_BITMASK);
     ScopedCaller caller(L"5550100", 0);
-    EXPECT_EQ(S_OK,
-              ScreenIncomingCall(TheMainWindow().settings.activeProfile, TheMainWindow().hwnd));
+    EXPECT_EQ(S_OK, ScreenIncomingCall(TheMainWindow().settings, TheMainWindow().hwnd));
     EXPECT_TRUE(recorder.KeysBeforeSentinel().empty());
 }

@@ -101,9 +101,16 @@ HRESULT HistoryList::FormatDetail(const CallRecord& record, const SYSTEMTIME& to
         return hr;
     // What decided comes before the profile: on a narrow screen the end is cut first.
     ResourceText reason(IDS_FIRST_REASON + static_cast<UINT>(record.reason));
+    // A repeated call tells its window, which is the profile's.
+    WCHAR repeated[kDetailChars];
+    LPCWSTR why = reason.Get();
+    if (record.reason == CallReason::Repeated &&
+        SUCCEEDED(StringCchPrintfW(repeated, ARRAYSIZE(repeated), why,
+                                   static_cast<UINT>(record.repeatMinutes))))
+        why = repeated;
     hr = StringCchCatW(buffer, chars, kSeparator);
     if (SUCCEEDED(hr))
-        hr = StringCchCatW(buffer, chars, reason.Get());
+        hr = StringCchCatW(buffer, chars, why);
     if (SUCCEEDED(hr) && record.profileName[0]) {
         hr = StringCchCatW(buffer, chars, kSeparator);
         if (SUCCEEDED(hr))

@@ -7,6 +7,7 @@
 #include "store/AppSettings.h"
 #include <commctrl.h>
 #include <initializer_list>
+#include <strsafe.h>
 
 namespace {
 
@@ -16,6 +17,11 @@ const UINT kApplyModeDelay = 500; // ms
 const int kNameChars = 50;
 const int kCategoryChars = 100;
 const int kModeCount = 7; // BlockAll to AllowCategory
+// What "Let repeated calls through" offers; a stored value of another number of minutes
+// is offered beside these, in its place by length.
+const DWORD kRepeatChoices[] = {0, 3, 5, 15};
+const int kMaxRepeatEntries = ARRAYSIZE(kRepeatChoices) + 1;
+const int kRepeatTextChars = 64;
 
 const DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST;
 const int kComboDroppedHeight = 300;
@@ -45,19 +51,47 @@ struct StackedControl {
     Place place;
 };
 const StackedControl kStack[] = {
-    {IDC_NAME_HEADING, Place::Heading}, {IDC_NAME, Place::Field},
-    {IDC_MODE_HEADING, Place::Heading}, {IDC_MODE, Place::Field},
-    {IDC_AREA_HEADING, Place::Heading}, {IDC_CONTACTS, Place::Rest},
+    {IDC_NAME_HEADING, Place::Heading},   {IDC_NAME, Place::Field},
+    {IDC_MODE_HEADING, Place::Heading},   {IDC_MODE, Place::Field},
+    {IDC_REPEAT_HEADING, Place::Heading}, {IDC_REPEAT, Place::Field},
+    {IDC_AREA_HEADING, Place::Heading},   {IDC_CONTACTS, Place::Rest},
     {IDC_CATEGORY, Place::SamePlace},
 };
 // Gaps at 96 dpi: above the first heading, above every other heading, below a heading.
 const int kTopGap = 3;
 const int kGroupGap = 5;
 const int kHeadingGap = 1;
-const int kBoldControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_AREA_HEADING};
+const int kBoldControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_REPEAT_HEADING,
+                             IDC_AREA_HEADING};
 const UINT kContactCommands[] = {IDM_ADD_CONTACT, IDM_REMOVE_CONTACT, IDM_REMOVE_ALL_CONTACTS};
 
 enum class ModeClass { Plain, List, Category };
+
+// The entries of the repeat selector, shortest first: the usual choices and the record's
+// own number of minutes when it is none of them.
+int RepeatEntries(DWORD stored, DWORD (&entries)[kMaxRepeatEntries]) {
+    int count = 0;
+    bool placed = false;
+    for (DWORD choice : kRepeatChoices) {
+        if (!placed && stored <= choice) {
+            if (stored != choice)
+                entries[count++] = stored;
+            placed = true;
+        }
+        entries[count++] = choice;
+    }
+    if (!placed)
+        entries[count++] = stored;
+    return count;
+}
+
+HRESULT FormatRepeatEntry(DWORD minutes, LPWSTR text, UINT chars) {
+    if (minutes == 0)
+        return StringCchCopyW(text, chars, ResourceText(IDS_REPEAT_OFF).Get());
+    if (minutes == 1)
+        return StringCchCopyW(text, chars, ResourceText(IDS_REPEAT_ONE_MINUTE).Get());
+    return StringCchPrintfW(text, chars, ResourceText(IDS_REPEAT_MINUTES).Get(), minutes);
+}
 
 ModeClass ClassOf(ScreeningMode mode) {
     switch (mode) {
@@ -98,6 +132,7 @@ public:
         if (SUCCEEDED(hr) && !record.contacts.empty())
             hr = CopyContacts(record, &copy);
         copy.SetMode(record.mode);
+        copy.SetRepeatMinutes(record.repeatMinutes);
         modified = record.modified;
         return hr;
     }
@@ -112,6 +147,7 @@ public:
         }
         record->SetCategory(copy.category);
         record->SetMode(copy.mode);
+        record->SetRepeatMinutes(copy.repeatMinutes);
         bool same = record->contacts.size() == copy.contacts.size();
         for (UINT i = 0; same && i < copy.contacts.size(); ++i)
             same = record->contacts[i] == copy.contacts[i];
@@ -133,9 +169,10 @@ bool HasClass(HWND window, LPCWSTR name) {
     return GetClassNameW(window, actual, ARRAYSIZE(actual)) && lstrcmpiW(actual, name) == 0;
 }
 
-// A heading is as tall as a line of its own font, descenders included: the bold
-// font is taller than the dialog font that the template's sizes follow.
-int LineHeight(HWND control) {
+// A heading is as tall as its text in its own font at the given width, descenders
+// included: the bold font is taller than the dialog font that the template's sizes
+// follow, and a heading too long for a narrow screen wraps onto a second line.
+int HeadingHeight(HWND control, int width) {
     HDC dc = GetDC(control);
     if (!dc)
         return 0;
@@ -143,9 +180,20 @@ int LineHeight(HWND control) {
         SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     TEXTMETRICW metrics = {};
     GetTextMetricsW(dc, &metrics);
+    const int line = metrics.tmHeight + metrics.tmExternalLeading;
+    int lines = 1;
+    WCHAR text[kRepeatTextChars] = L"";
+    if (GetWindowTextW(control, text, ARRAYSIZE(text)) > 0 && width > 0) {
+        RECT needed = {0, 0, width, 0};
+        DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        if (metrics.tmHeight > 0)
+            lines = (needed.bottom - needed.top + metrics.tmHeight - 1) / metrics.tmHeight;
+        if (lines < 1)
+            lines = 1;
+    }
     SelectObject(dc, previous);
     ReleaseDC(control, dc);
-    return metrics.tmHeight + metrics.tmExternalLeading;
+    return lines * line;
 }
 
 // A stored text longer than its field accepts (from an older version, a .reg import)
@@ -325,6 +373,13 @@ HRESULT ProfileEditor::Initialise() {
     hr = FillModeSelector();
     if (FAILED(hr))
         return hr;
+    // The layout puts it in its place below the mode.
+    hr = CreateRepeatSelector(IsPocketPC() ? ScaleY(75) : ScaleY(80));
+    if (FAILED(hr))
+        return hr;
+    hr = FillRepeatSelector();
+    if (FAILED(hr))
+        return hr;
     // Binding lays the dialog out.
     hr = contactList.Attach(contactListControl);
     if (FAILED(hr))
@@ -346,8 +401,11 @@ HRESULT ProfileEditor::Initialise() {
     if (FAILED(hr))
         return hr;
 
-    // The z-order is the tab order: the selector comes right after the name.
+    // The z-order is the tab order, and the order Up and Down move in: the selectors
+    // come right after the name, the mode first.
     SetWindowPos(modeSelector, nameField, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    SetWindowPos(repeatSelector, modeSelector, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     initialised = 1;
 
     if (IsPocketPC()) {
@@ -376,41 +434,53 @@ HRESULT ProfileEditor::CreateMenuBar() {
 }
 
 HRESULT ProfileEditor::CreateModeSelector(int y) {
-    const HMENU selectorId = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_MODE));
+    return CreateChoice(IDC_MODE, IDC_MODE_ARROWS, y, kModeCount, &modeSelector, &modeArrows);
+}
+
+HRESULT ProfileEditor::CreateRepeatSelector(int y) {
+    DWORD entries[kMaxRepeatEntries];
+    return CreateChoice(IDC_REPEAT, IDC_REPEAT_ARROWS, y,
+                        RepeatEntries(profile->repeatMinutes, entries), &repeatSelector,
+                        &repeatArrows);
+}
+
+HRESULT ProfileEditor::CreateChoice(int id, int arrowsId, int y, int entries, HWND* selector,
+                                    HWND* arrows) {
+    const HMENU selectorId = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id));
     // Controls made here do not get the dialog's font by themselves.
     const WPARAM font = static_cast<WPARAM>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
     if (IsPocketPC()) {
-        modeSelector =
+        *selector =
             CreateWindowExW(0, WC_COMBOBOXW, nullptr, kComboStyle, 0, y, 0, kComboDroppedHeight,
                             hwnd, selectorId, ProgramInstance(), nullptr);
-        if (!modeSelector)
+        if (!*selector)
             return E_FAIL;
-        SendMessageW(modeSelector, WM_SETFONT, font, FALSE);
+        SendMessageW(*selector, WM_SETFONT, font, FALSE);
         return S_OK;
     }
-    modeSelector = CreateWindowExW(0, WC_LISTBOXW, nullptr, kSpinnerStyle, 0, y, 0, kSpinnerHeight,
-                                   hwnd, selectorId, ProgramInstance(), nullptr);
-    if (!modeSelector)
+    *selector = CreateWindowExW(0, WC_LISTBOXW, nullptr, kSpinnerStyle, 0, y, 0, kSpinnerHeight,
+                                hwnd, selectorId, ProgramInstance(), nullptr);
+    if (!*selector)
         return E_FAIL;
-    SendMessageW(modeSelector, WM_SETFONT, font, FALSE);
+    SendMessageW(*selector, WM_SETFONT, font, FALSE);
     // One entry at a time, like the name field above it.
-    const int entryHeight = static_cast<int>(SendMessageW(modeSelector, LB_GETITEMHEIGHT, 0, 0));
+    const int entryHeight = static_cast<int>(SendMessageW(*selector, LB_GETITEMHEIGHT, 0, 0));
     if (entryHeight > 0 && entryHeight < kSpinnerHeight) {
         RECT box = {0, 0, 0, entryHeight};
         AdjustWindowRectEx(&box, kSpinnerStyle, FALSE, 0);
-        SetWindowPos(modeSelector, nullptr, 0, 0, 0, box.bottom - box.top,
+        SetWindowPos(*selector, nullptr, 0, 0, 0, box.bottom - box.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    modeArrows = CreateWindowExW(0, UPDOWN_CLASSW, nullptr, kArrowsStyle, 0, 0, 0, 0, hwnd,
-                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_MODE_ARROWS)),
-                                 ProgramInstance(), nullptr);
-    if (!modeArrows)
+    *arrows = CreateWindowExW(0, UPDOWN_CLASSW, nullptr, kArrowsStyle, 0, 0, 0, 0, hwnd,
+                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(arrowsId)),
+                              ProgramInstance(), nullptr);
+    if (!*arrows)
         return E_FAIL;
-    SendMessageW(modeArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(modeSelector), 0);
+    SendMessageW(*arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(*selector), 0);
     // Desktop arrows count upward from the range's start: one step is one entry.
-    SendMessageW(modeArrows, UDM_SETRANGE32, 0, kModeCount - 1);
+    SendMessageW(*arrows, UDM_SETRANGE32, 0, entries - 1);
     // Installed after the arrows' own hook on their buddy, so it sees the keys first.
-    if (!SetWindowSubclass(modeSelector, SpinnerProcedure, kSpinnerSubclass,
+    if (!SetWindowSubclass(*selector, SpinnerProcedure, kSpinnerSubclass,
                            reinterpret_cast<DWORD_PTR>(this)))
         return E_FAIL;
     return S_OK;
@@ -435,6 +505,27 @@ HRESULT ProfileEditor::FillModeSelector() {
     return S_OK;
 }
 
+HRESULT ProfileEditor::FillRepeatSelector() {
+    DWORD entries[kMaxRepeatEntries];
+    const int count = RepeatEntries(profile->repeatMinutes, entries);
+    for (int i = 0; i < count; ++i) {
+        WCHAR text[kRepeatTextChars];
+        HRESULT hr = FormatRepeatEntry(entries[i], text, ARRAYSIZE(text));
+        if (FAILED(hr))
+            return hr;
+        const LRESULT index =
+            SendMessageW(repeatSelector, IsPocketPC() ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                         reinterpret_cast<LPARAM>(text));
+        if (index < 0)
+            return E_FAIL;
+        SendMessageW(repeatSelector, IsPocketPC() ? CB_SETITEMDATA : LB_SETITEMDATA, index,
+                     entries[i]);
+        if (entries[i] == profile->repeatMinutes)
+            SendMessageW(repeatSelector, IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
+    }
+    return S_OK;
+}
+
 void ProfileEditor::Layout() {
     RECT client = {};
     GetClientRect(hwnd, &client);
@@ -445,42 +536,69 @@ void ProfileEditor::Layout() {
     ClientToScreen(hwnd, &origin);
     const int bottom = client.bottom - (origin.x + margin);
 
-    int y = ScaleY(kTopGap);
-    int placeTop = y;
-    bool first = true;
-    for (const StackedControl& entry : kStack) {
-        HWND control = GetDlgItem(hwnd, entry.id);
-        if (!control)
-            continue;
-        RECT bounds = {};
-        GetWindowRect(control, &bounds);
-        int height = bounds.bottom - bounds.top;
-        int top = placeTop;
-        if (entry.place != Place::SamePlace) {
-            if (entry.place == Place::Heading && !first)
-                y += ScaleY(kGroupGap);
-            top = y;
+    // Places the stack with the given gap above the headings, moving the controls when
+    // asked; gives the height left to the contact list.
+    auto stack = [&](int groupGap, bool move) {
+        int y = ScaleY(kTopGap);
+        int placeTop = y;
+        int rest = 0;
+        bool first = true;
+        for (const StackedControl& entry : kStack) {
+            HWND control = GetDlgItem(hwnd, entry.id);
+            if (!control)
+                continue;
+            RECT bounds = {};
+            GetWindowRect(control, &bounds);
+            int height = bounds.bottom - bounds.top;
+            int top = placeTop;
+            if (entry.place != Place::SamePlace) {
+                if (entry.place == Place::Heading && !first)
+                    y += groupGap;
+                top = y;
+            }
+            if (entry.place == Place::Heading)
+                height = HeadingHeight(control, width);
+            else if (entry.place == Place::Rest)
+                rest = height = bottom > top ? bottom - top : 0;
+            if (move) {
+                // A drop-down list's window is only its closed part; it is moved with
+                // the height of its open list.
+                int windowHeight = height;
+                RECT dropped = {};
+                if (HasClass(control, WC_COMBOBOXW) &&
+                    SendMessageW(control, CB_GETDROPPEDCONTROLRECT, 0,
+                                 reinterpret_cast<LPARAM>(&dropped)))
+                    windowHeight = dropped.bottom - dropped.top;
+                MoveWindow(control, margin, top, width, windowHeight, TRUE);
+                FitArrows(control);
+            }
+            if (entry.place != Place::SamePlace) {
+                placeTop = top;
+                y = top + height + (entry.place == Place::Heading ? ScaleY(kHeadingGap) : 0);
+            }
+            first = false;
         }
-        if (entry.place == Place::Heading)
-            height = LineHeight(control);
-        else if (entry.place == Place::Rest)
-            height = bottom > top ? bottom - top : 0;
-        // A drop-down list's window is only its closed part; it is moved with the
-        // height of its open list.
-        int windowHeight = height;
-        RECT dropped = {};
-        if (HasClass(control, WC_COMBOBOXW) &&
-            SendMessageW(control, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped)))
-            windowHeight = dropped.bottom - dropped.top;
-        MoveWindow(control, margin, top, width, windowHeight, TRUE);
-        FitArrows(control);
-        if (entry.place != Place::SamePlace) {
-            placeTop = top;
-            y = top + height + (entry.place == Place::Heading ? ScaleY(kHeadingGap) : 0);
-        }
-        first = false;
-    }
+        return rest;
+    };
+    // Where the screen is too short for a whole row of the list below the fields (a
+    // small Smartphone, where the long headings take two lines), the gaps between the
+    // groups go first.
+    int groupGap = ScaleY(kGroupGap);
+    if (stack(groupGap, false) < ListRowSpace())
+        groupGap = 0;
+    stack(groupGap, true);
     ShowSelectedContact();
+}
+
+int ProfileEditor::ListRowSpace() {
+    MEASUREITEMSTRUCT row = {};
+    if (FAILED(contactList.MeasureItem(&row)))
+        return 0;
+    RECT window = {}, inside = {};
+    GetWindowRect(contactListControl, &window);
+    GetClientRect(contactListControl, &inside);
+    return static_cast<int>(row.itemHeight) + (window.bottom - window.top) -
+           (inside.bottom - inside.top);
 }
 
 void ProfileEditor::FitArrows(HWND box) {
@@ -523,6 +641,17 @@ ScreeningMode ProfileEditor::SelectedMode() const {
     if (entry < 0 || entry > kModeCount)
         return ScreeningMode::Off;
     return static_cast<ScreeningMode>(entry + 1);
+}
+
+DWORD ProfileEditor::SelectedRepeatMinutes() const {
+    if (!repeatSelector)
+        return profile->repeatMinutes;
+    const LRESULT entry =
+        SendMessageW(repeatSelector, IsPocketPC() ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+    if (entry < 0)
+        return profile->repeatMinutes;
+    return static_cast<DWORD>(
+        SendMessageW(repeatSelector, IsPocketPC() ? CB_GETITEMDATA : LB_GETITEMDATA, entry, 0));
 }
 
 bool ProfileEditor::UpdateDoneKey() {
@@ -588,6 +717,8 @@ HRESULT ProfileEditor::Commit() {
     }
     if (SUCCEEDED(hr))
         hr = profile->SetMode(SelectedMode());
+    if (SUCCEEDED(hr))
+        hr = profile->SetRepeatMinutes(SelectedRepeatMinutes());
     if (FAILED(hr))
         SetFocus(nameField);
     return hr;
@@ -644,25 +775,28 @@ LRESULT ProfileEditor::OnNotify(const NMHDR* header) {
         return 0;
     if (header->idFrom == IDC_CONTACTS)
         return contactList.OnNotify(header);
-    if (header->idFrom == IDC_MODE_ARROWS && header->code == UDN_DELTAPOS) {
+    if ((header->idFrom == IDC_MODE_ARROWS || header->idFrom == IDC_REPEAT_ARROWS) &&
+        header->code == UDN_DELTAPOS) {
         // The phone's spinner turns its list box itself; desktop arrows only count.
-        StepModeSelector(reinterpret_cast<const NMUPDOWN*>(header)->iDelta);
+        StepChoice(header->idFrom == IDC_MODE_ARROWS ? modeSelector : repeatSelector,
+                   reinterpret_cast<const NMUPDOWN*>(header)->iDelta);
         return TRUE; // the arrows keep their own position
     }
     return 0;
 }
 
-void ProfileEditor::StepModeSelector(int delta) {
-    if (!modeSelector || delta == 0)
+void ProfileEditor::StepChoice(HWND selector, int delta) {
+    if (!selector || delta == 0)
         return;
-    const int current = static_cast<int>(SendMessageW(modeSelector, LB_GETCURSEL, 0, 0));
-    const int count = static_cast<int>(SendMessageW(modeSelector, LB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(selector, LB_GETCOUNT, 0, 0));
     if (count <= 0)
         return;
+    const int current = static_cast<int>(SendMessageW(selector, LB_GETCURSEL, 0, 0));
     int next = current < 0 ? 0 : current + (delta > 0 ? 1 : -1);
     next = (next + count) % count;
-    SendMessageW(modeSelector, LB_SETCURSEL, next, 0);
-    ApplyMode();
+    SendMessageW(selector, LB_SETCURSEL, next, 0);
+    if (selector == modeSelector)
+        ApplyMode();
 }
 
 // The phone's spinner keys: left and right turn it, wrapping around. Up and down are
@@ -684,7 +818,7 @@ LRESULT CALLBACK ProfileEditor::SpinnerProcedure(HWND window, UINT message, WPAR
     }
     case WM_KEYDOWN:
         if (wParam == VK_LEFT || wParam == VK_RIGHT) {
-            self->StepModeSelector(wParam == VK_RIGHT ? 1 : -1);
+            self->StepChoice(window, wParam == VK_RIGHT ? 1 : -1);
             return 0;
         }
         if (wParam == VK_RETURN)
@@ -705,7 +839,7 @@ LRESULT CALLBACK ProfileEditor::SpinnerProcedure(HWND window, UINT message, WPAR
 
 void ProfileEditor::OnDestroy() {
     KillTimer(hwnd, kApplyModeTimer);
-    for (HWND* window : {&menuBar, &modeSelector, &modeArrows}) {
+    for (HWND* window : {&menuBar, &modeSelector, &modeArrows, &repeatSelector, &repeatArrows}) {
         if (*window) {
             DestroyWindow(*window);
             *window = nullptr;

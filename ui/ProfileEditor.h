@@ -36,6 +36,8 @@ public:
     HRESULT Commit();
     // The mode of the selector's entry; Off when none is selected.
     ScreeningMode SelectedMode() const;
+    // The minutes of the repeat selector's entry; the record's own when none is selected.
+    DWORD SelectedRepeatMinutes() const;
 
     Profile* profile; // the caller's record
     ContactList contactList;
@@ -46,6 +48,8 @@ public:
     HWND modeArrows = nullptr;   // owned; Smartphone only
     HWND contactListControl = nullptr;
     HWND categoryField = nullptr;
+    HWND repeatSelector = nullptr; // owned
+    HWND repeatArrows = nullptr;   // owned; Smartphone only
     SHACTIVATEINFO activateInfo = {};
     DWORD initialised = 0;
 
@@ -57,13 +61,21 @@ private:
     HRESULT CreateMenuBar();
     HRESULT CreateModeSelector(int y);
     HRESULT FillModeSelector();
+    HRESULT CreateRepeatSelector(int y);
+    HRESULT FillRepeatSelector();
+    // A choice control of this kind of phone: a drop-down list, or a spinner made of a
+    // one-line list box and arrows (entries: how many the arrows step through).
+    HRESULT CreateChoice(int id, int arrowsId, int y, int entries, HWND* selector, HWND* arrows);
     void Layout();
+    // The height one whole row of the contact list needs, its frame included.
+    int ListRowSpace();
     void FitArrows(HWND box);
     void ShowSelectedContact();
     void UpdateMenu(HMENU menu);
     bool OnCommand(WORD id, WORD notification);
     LRESULT OnNotify(const NMHDR* header);
-    void StepModeSelector(int delta);
+    // Turns a spinner by one entry, wrapping around.
+    void StepChoice(HWND selector, int delta);
     static LRESULT CALLBACK SpinnerProcedure(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam, UINT_PTR id, DWORD_PTR editor);
     void OnDestroy();

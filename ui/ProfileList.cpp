@@ -2,8 +2,12 @@
 #include "app/MainWindow.h"
 #include "app/Process.h"
 #include "platform/Cursor.h"
+#include "platform/LocalClock.h"
 #include "platform/Resources.h"
+#include "store/TimedProfile.h"
 #include <new>
+#include <strsafe.h>
+#include <wchar.h>
 
 namespace {
 
@@ -16,6 +20,9 @@ const DWORD kLastMode = 7;
 const UINT kOffEntryName = 181;
 const UINT kFirstSampleName = 186;
 const UINT kSecondSampleName = 187;
+const UINT kUntilToday = 303, kUntilTomorrow = 304, kUntilDate = 305, kModeUntil = 306;
+const int kDetailChars = 128;
+const int kClockChars = 6; // "hh:mm"
 
 // Orders rows as the list view orders sorted items: by text, ignoring case.
 int CALLBACK CompareNames(LPARAM first, LPARAM second, LPARAM) {
@@ -206,6 +213,62 @@ HRESULT ProfileList::ItemActivated(int index) {
     return TheMainWindow().ActivateProfile(profile, false);
 }
 
+HRESULT ProfileList::UntilText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
+                               UINT chars) const {
+    if (!buffer || chars == 0)
+        return E_INVALIDARG;
+    buffer[0] = L'\0';
+    const AppSettings& settings = TheMainWindow().settings;
+    ProfileInForce inForce;
+    if (!IsActive(&profile) || !settings.IsTimed() ||
+        FAILED(ResolveProfileInForce(settings.activeProfile, settings.activeUntil,
+                                     settings.nextProfile, now, &inForce)) ||
+        !inForce.timed)
+        return S_FALSE;
+    int days = 0;
+    HRESULT hr = CalendarDaysBetween(now, inForce.until, &days);
+    if (FAILED(hr))
+        return hr;
+    if (days > 1)
+        return StringCchPrintfW(buffer, chars, ResourceText(kUntilDate).Get(),
+                                settings.activeUntil);
+    WCHAR clock[kClockChars];
+    hr = StringCchPrintfW(clock, ARRAYSIZE(clock), L"%02u:%02u", inForce.until.wHour,
+                          inForce.until.wMinute);
+    if (FAILED(hr))
+        return hr;
+    return StringCchPrintfW(buffer, chars,
+                            ResourceText(days == 1 ? kUntilTomorrow : kUntilToday).Get(), clock);
+}
+
+HRESULT ProfileList::DetailText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
+                                UINT chars) const {
+    if (!buffer)
+        return E_INVALIDARG;
+    ResourceText modeName(ModeNameId(profile.mode));
+    WCHAR until[kDetailChars];
+    HRESULT hr = UntilText(profile, now, until, ARRAYSIZE(until));
+    if (FAILED(hr))
+        return hr;
+    if (hr == S_FALSE)
+        return StringCchCopyW(buffer, chars, modeName.Get());
+    return StringCchPrintfW(buffer, chars, ResourceText(kModeUntil).Get(), modeName.Get(), until);
+}
+
+bool ProfileList::DetailFits(const DRAWITEMSTRUCT* draw, LPCWSTR text) const {
+    RECT label = {};
+    label.left = LVIR_LABEL;
+    if (!SendMessageW(hwnd, LVM_GETITEMRECT, draw->itemID, reinterpret_cast<LPARAM>(&label)))
+        return true;
+    const HGDIOBJ previous = SelectObject(draw->hDC, detailFont);
+    SIZE size = {};
+    const BOOL measured =
+        GetTextExtentPoint32W(draw->hDC, text, static_cast<int>(wcslen(text)), &size);
+    SelectObject(draw->hDC, previous);
+    // The row draws its lines a margin in from either side of the label.
+    return !measured || size.cx <= label.right - label.left - 2 * ScaleX(5);
+}
+
 HRESULT ProfileList::DrawItem(const DRAWITEMSTRUCT* draw) {
     if (!draw)
         return E_INVALIDARG;
@@ -213,7 +276,17 @@ HRESULT ProfileList::DrawItem(const DRAWITEMSTRUCT* draw) {
     if (!profile)
         return E_INVALIDARG;
     const bool active = IsActive(profile);
-    ResourceText modeName(ModeNameId(profile->mode));
-    return DrawTwoLineItem(draw, profile->name ? profile->name : L"", modeName.Get(),
+    const SYSTEMTIME now = LocalNow();
+    WCHAR detail[kDetailChars];
+    HRESULT hr = DetailText(*profile, now, detail, ARRAYSIZE(detail));
+    if (FAILED(hr))
+        return hr;
+    // On a narrow row the end matters more than the mode, which the name tells anyway.
+    if (!DetailFits(draw, detail)) {
+        WCHAR until[kDetailChars];
+        if (UntilText(*profile, now, until, ARRAYSIZE(until)) == S_OK)
+            StringCchCopyW(detail, ARRAYSIZE(detail), until);
+    }
+    return DrawTwoLineItem(draw, profile->name ? profile->name : L"", detail,
                            active ? activeIcon : inactiveIcon, active);
 }

@@ -35,6 +35,13 @@ public:
 
     HRESULT ItemActivated(int index) override;
     HRESULT DrawItem(const DRAWITEMSTRUCT* draw) override;
+    // The second line of the profile's row at now: the mode's name, and for a profile
+    // active for a while, when it ends ("… until 15:30").
+    HRESULT DetailText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
+                       UINT chars) const;
+    // The end alone ("until 15:30"); S_FALSE and an empty text for a row without one.
+    HRESULT UntilText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
+                      UINT chars) const;
 
     std::vector<std::unique_ptr<Profile>> entries; // the Off entry first
     Profile* offEntry = nullptr;                   // borrowed from entries
@@ -48,5 +55,6 @@ private:
     HRESULT AddOffEntry();
     HRESULT LoadEntry(LPCWSTR keyName);
     static HRESULT CreateSampleProfile(ScreeningMode mode, UINT nameId);
+    bool DetailFits(const DRAWITEMSTRUCT* draw, LPCWSTR text) const;
     void DestroyIcons();
 };

@@ -3,6 +3,7 @@
 #include "platform/Cursor.h"
 #include "platform/Resources.h"
 #include "platform/SoftKeyBar.h"
+#include "screening/ScheduleApplication.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
 #include "ui/ProfileList.h"
@@ -376,7 +377,8 @@ HRESULT ScheduleList::NewRule() {
     hr = schedule.Add(rule, &slot);
     if (FAILED(hr))
         return hr;
-    return Fill(static_cast<int>(slot));
+    hr = Fill(static_cast<int>(slot));
+    return SUCCEEDED(hr) ? KeepCallNotificationInLine() : hr;
 }
 
 HRESULT ScheduleList::EditRule() {
@@ -401,7 +403,14 @@ HRESULT ScheduleList::EditSlot(UINT slot) {
     hr = schedule.Edit(slot, rule);
     if (FAILED(hr))
         return hr;
-    return Fill(static_cast<int>(slot));
+    hr = Fill(static_cast<int>(slot));
+    return SUCCEEDED(hr) ? KeepCallNotificationInLine() : hr;
+}
+
+HRESULT ScheduleList::KeepCallNotificationInLine() {
+    // While a rule takes part every call comes to the window, so that the clock is
+    // looked at; once none does, the active profile has its own request again.
+    return RenewCallNotification(settings);
 }
 
 HRESULT ScheduleList::DeleteRule() {
@@ -417,7 +426,7 @@ HRESULT ScheduleList::DeleteRule() {
     const int count = static_cast<int>(SendMessageW(rows.hwnd, LVM_GETITEMCOUNT, 0, 0));
     if (count > 0)
         rows.SelectItem(index < count ? index : count - 1);
-    return hr;
+    return SUCCEEDED(hr) ? KeepCallNotificationInLine() : hr;
 }
 
 void ScheduleList::UpdateMenu(HMENU menu) {

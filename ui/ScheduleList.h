@@ -75,6 +75,8 @@ private:
     HRESULT EditSlot(UINT slot);
     std::vector<const Profile*> ProfileChoices() const;
     void UpdateMenu(HMENU menu);
+    // Renews the broker request after a change to the rules.
+    HRESULT KeepCallNotificationInLine();
     void OnCommand(WORD id);
 
     const AppSettings& settings;

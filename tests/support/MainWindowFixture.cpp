@@ -1,5 +1,6 @@
 #include "support/MainWindowFixture.h"
 #include "app/Process.h"
+#include "platform/LocalClock.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
 #include "support/PhoneState.h"
@@ -15,6 +16,7 @@ void MainWindowFixture::SetUp() {
     LaunchedByNotification = false;
     settings().sampleCreated = 1;
     settings().SetActiveProfile(nullptr);
+    settings().EndTimedProfile();
     DeleteStoredRequest(kIncomingCallNotification);
 
     static bool registered = false;
@@ -35,6 +37,7 @@ void MainWindowFixture::TearDown() {
         DestroyWindow(window);
     Pump();
     DeleteStoredRequest(kIncomingCallNotification);
+    SetLocalNowForTesting(nullptr);
     SetResourceLibrary(nullptr);
     if (library)
         FreeLibrary(library);

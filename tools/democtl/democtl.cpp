@@ -19,7 +19,10 @@
 #include "app/MainWindow.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
+#include "platform/Resources.h"
 #include "store/CallHistory.h"
+#include "store/Schedule.h"
+#include "ui/ScheduleList.h"
 #include <commctrl.h>
 #include <phoneemu.h>
 #include <tlhelp32.h>
@@ -1037,6 +1040,88 @@ int SeedHistory() {
     return 0;
 }
 
+// The key name of the stored profile with that name; empty when there is none.
+std::wstring ProfileKeyNamed(const std::wstring& name) {
+    std::wstring found;
+    auto visit = [&](LPCWSTR keyName) -> HRESULT {
+        Profile profile;
+        if (SUCCEEDED(profile.Load(keyName)) && profile.name && name == profile.name)
+            found = keyName;
+        return S_OK;
+    };
+    EnumerateProfiles(visit);
+    return found;
+}
+
+int Usage();
+
+// Stores a rule as the schedule screen's New would, without a window.
+int AddRule(const std::wstring& name, LPCWSTR days, LPCWSTR start, LPCWSTR end) {
+    ScheduleRule rule;
+    const std::wstring keyName = ProfileKeyNamed(name);
+    wchar_t* rest = nullptr;
+    const unsigned long dayBits = std::wcstoul(days, &rest, 10);
+    if (keyName.empty()) {
+        Fail(L"no profile \"%ls\"", name.c_str());
+        return kExitFailed;
+    }
+    if (*rest || dayBits == 0 || dayBits > kScheduleAllDays ||
+        FAILED(ParseTimeOfDay(start, &rule.start)) || FAILED(ParseTimeOfDay(end, &rule.end)))
+        return Usage();
+    rule.days = dayBits;
+    wcscpy_s(rule.profile, keyName.c_str());
+    Schedule schedule;
+    UINT slot = 0;
+    HRESULT hr = schedule.Load();
+    if (SUCCEEDED(hr))
+        hr = schedule.Add(rule, &slot);
+    if (FAILED(hr)) {
+        Fail(L"cannot store the rule (0x%08lX)", static_cast<unsigned long>(hr));
+        return kExitFailed;
+    }
+    Say(L"stored as Rule%02u: \"%ls\", days %lu, %ls to %ls", slot, name.c_str(), dayBits, start,
+        end);
+    return 0;
+}
+
+// The rules as the schedule screen shows them (its two lines), and what was applied.
+int PrintSchedule() {
+    std::wstring folder;
+    VesperaPath(&folder);
+    HMODULE texts =
+        LoadLibraryExW((folder + L"\\VesperaRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!texts) {
+        Fail(L"cannot load VesperaRes.dll for the rows' texts");
+        return kExitFailed;
+    }
+    SetResourceLibrary(texts);
+    Schedule schedule;
+    HRESULT hr = schedule.Load();
+    if (FAILED(hr))
+        Fail(L"cannot read the schedule (0x%08lX)", static_cast<unsigned long>(hr));
+    std::fwprintf(stdout, L"%-6ls  %-24ls  %-28ls  %ls\n", L"value", L"profile", L"days and times",
+                  L"applied");
+    UINT count = 0;
+    for (UINT slot = 0; SUCCEEDED(hr) && slot < kScheduleRuleCount; ++slot) {
+        if (!schedule.stored[slot])
+            continue;
+        const ScheduleRule& rule = schedule.rules[slot];
+        Profile profile;
+        const bool named = SUCCEEDED(profile.Load(rule.profile)) && profile.name;
+        WCHAR title[128] = L"", detail[128] = L"", applied[kWallMinuteTextChars] = L"never";
+        DescribeRule(rule, named ? profile.name : nullptr, title, ARRAYSIZE(title), detail,
+                     ARRAYSIZE(detail));
+        if (rule.applied)
+            FormatWallMinute(rule.appliedStart, applied, ARRAYSIZE(applied));
+        std::fwprintf(stdout, L"Rule%02u  %-24ls  %-28ls  %ls\n", slot, title, detail, applied);
+        ++count;
+    }
+    std::fwprintf(stdout, L"%u rule(s)\n", count);
+    SetResourceLibrary(nullptr);
+    FreeLibrary(texts);
+    return SUCCEEDED(hr) ? 0 : kExitFailed;
+}
+
 int Usage() {
     std::fwprintf(stderr, L"usage: democtl open\n"
                           L"       democtl new NAME MODE [--contact TEXT]... [--category TEXT] "
@@ -1045,7 +1130,9 @@ int Usage() {
                           L"       democtl watch MILLISECONDS\n"
                           L"       democtl history [MAIN.bmp HISTORY.bmp]\n"
                           L"       democtl print-history\n"
-                          L"       democtl seed-history\n");
+                          L"       democtl seed-history\n"
+                          L"       democtl add-rule PROFILE DAYS HH:MM HH:MM\n"
+                          L"       democtl print-schedule\n");
     return kExitUsage;
 }
 
@@ -1105,5 +1192,9 @@ int wmain(int argc, wchar_t** argv) {
         return PrintHistory();
     if (argc == 2 && std::wcscmp(argv[1], L"seed-history") == 0)
         return SeedHistory();
+    if (argc == 6 && std::wcscmp(argv[1], L"add-rule") == 0)
+        return AddRule(argv[2], argv[3], argv[4], argv[5]);
+    if (argc == 2 && std::wcscmp(argv[1], L"print-schedule") == 0)
+        return PrintSchedule();
     return Usage();
 }
