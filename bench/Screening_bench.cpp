@@ -12,6 +12,7 @@
 // Everything changed in the registry and the address book is put back at the end.
 #include "app/LazyProc.h"
 #include "app/MainWindow.h"
+#include "app/Process.h"
 #include "platform/ContactStore.h"
 #include "screening/CallNotification.h"
 #include "screening/ScreenIncomingCall.h"
@@ -622,6 +623,96 @@ int ColdContactStore(DWORD oid) {
     return 0;
 }
 
+// The child's side: a notification run's start-up up to its window, step by step, or
+// (floor) only the window, as one line of milliseconds.
+int ColdStartup(bool floor) {
+    double times[6] = {};
+    int step = 0;
+    double start = NowMs();
+    auto mark = [&] { times[step++] = NowMs() - start; };
+    HANDLE instance = nullptr;
+    if (!floor) {
+        LaunchedByNotification = true;
+        BOOL found = FALSE;
+        HWND existing = nullptr;
+        if (FAILED(LazyPreviousInstance(L"VesperaStartupBenchClass", nullptr, &instance, &existing,
+                                        &found)))
+            return 1;
+        mark();
+        if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
+            return 1;
+        mark();
+        if (FAILED(TheMainWindow().settings.Load()))
+            return 1;
+        mark();
+    }
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VesperaStartupBenchClass";
+    if (!RegisterClassW(&windowClass))
+        return 1;
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Vespera", WS_CAPTION,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (!window)
+        return 1;
+    ShowWindow(window, SW_HIDE);
+    mark();
+    DestroyWindow(window);
+    if (!floor)
+        CoUninitialize();
+    if (instance)
+        CloseHandle(instance);
+    for (int i = 0; i < step; ++i)
+        std::printf("%.3f ", times[i]);
+    std::printf("\n");
+    return 0;
+}
+
+// Runs the child of one part in fresh processes; the lengths of its steps.
+bool ChildSteps(const std::wstring& arguments, int processes,
+                std::vector<std::vector<double>>* steps) {
+    WCHAR self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, ARRAYSIZE(self));
+    const size_t count = steps->size();
+    for (int run = 0; run < processes; ++run) {
+        ProcessResult child = RunProcess(L"\"" + std::wstring(self) + L"\" " + arguments);
+        std::vector<double> times;
+        const char* text = child.output.c_str();
+        for (char* end = nullptr; times.size() < count; text = end) {
+            double value = std::strtod(text, &end);
+            if (end == text)
+                break;
+            times.push_back(value);
+        }
+        if (!child.finished || child.exitCode != 0 || times.size() != count) {
+            std::printf("  the child failed: %s\n", child.output.c_str());
+            return false;
+        }
+        for (size_t i = 0; i < count; ++i)
+            (*steps)[i].push_back(i == 0 ? times[0] : times[i] - times[i - 1]);
+    }
+    return true;
+}
+
+int StartupInFreshProcess() {
+    std::printf("A notification run's start-up to its window in a fresh process, against only "
+                "the window, 20 processes each, interleaved\n");
+    const char* labels[] = {"previous-instance check (loads the shell library)",
+                            "CoInitializeEx (loads COM)", "AppSettings::Load",
+                            "class and hidden window"};
+    std::vector<std::vector<double>> vespera(4), floor(1);
+    for (int round = 0; round < 20; ++round)
+        if (!ChildSteps(L"--cold-startup", 1, &vespera) ||
+            !ChildSteps(L"--cold-startup-floor", 1, &floor))
+            return 1;
+    for (int i = 0; i < 4; ++i)
+        PrintRow(labels[i], vespera[i], "ms");
+    PrintRow("floor: class and hidden window", floor[0], "ms");
+    return 0;
+}
+
 int ContactStoreInFreshProcess() {
     std::printf("The contact store's first use in a fresh process (as a notification run "
                 "meets it), 10 processes\n");
@@ -668,9 +759,13 @@ int ContactStoreInFreshProcess() {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && wcscmp(argv[1], L"--cold-startup") == 0)
+        return ColdStartup(false);
+    if (argc == 2 && wcscmp(argv[1], L"--cold-startup-floor") == 0)
+        return ColdStartup(true);
     if (argc == 3 && wcscmp(argv[1], L"--cold-store") == 0)
         return ColdContactStore(static_cast<DWORD>(wcstoul(argv[2], nullptr, 10)));
-    // One part alone when named: ring, screen or store.
+    // One part alone when named: ring, screen, startup or store.
     auto wanted = [&](const wchar_t* part) { return argc < 2 || wcscmp(argv[1], part) == 0; };
     SavedSettings settings;
     int status = 0;
@@ -679,6 +774,10 @@ int wmain(int argc, wchar_t** argv) {
     if (wanted(L"screen")) {
         std::printf("\n");
         status |= ScreenInProcess();
+    }
+    if (wanted(L"startup")) {
+        std::printf("\n");
+        status |= StartupInFreshProcess();
     }
     if (wanted(L"store")) {
         std::printf("\n");
