@@ -34,7 +34,7 @@ namespace {
 
 const WCHAR kAppKey[] = L"Software\\Quorvane\\Vespera";
 const WCHAR kActiveProfileValue[] = L"ActiveProfile";
-const int kCalls = 20;
+const int kCalls = 30;
 
 double NowMs() {
     static LARGE_INTEGER frequency = [] {
