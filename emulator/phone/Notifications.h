@@ -22,11 +22,23 @@ public:
     void DeliverPending();
     // The call is over: one last delivery, then what is left is reported and dropped.
     void DropPending();
-    // Waits, at most timeoutMs, for the programs it started to end. Returns the number
-    // still running.
+    // True while a message waits for the window of a program it started.
+    bool HasPending() const;
+    // Waits, at most timeoutMs, for the programs it started to end, delivering meanwhile.
+    // Returns the number still running.
     size_t WaitForStarted(DWORD timeoutMs);
     // The number of started programs that ended by an unhandled exception.
     size_t CrashedCount() const;
+
+    // Performance-counter readings of the last firing, 0 until the step happened: for
+    // the ring's step report.
+    struct Timings {
+        LONGLONG written = 0;     // the value whose change fired the request was written
+        LONGLONG startCalled = 0; // no window found; about to start the command
+        LONGLONG started = 0;     // the start returned
+        LONGLONG posted = 0;      // the message went to the window
+    };
+    Timings timings;
 
 private:
     struct Request;
@@ -42,7 +54,7 @@ private:
     };
 
     void Fire(const Request& request, const StateValue& value);
-    static bool Post(const Delivery& delivery);
+    static bool Post(const Delivery& delivery, Timings* timings);
 
     std::vector<HANDLE> started; // owned process handles
     std::vector<Delivery> pending;
