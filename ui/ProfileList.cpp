@@ -220,7 +220,12 @@ HRESULT ProfileList::UntilText(const Profile& profile, const SYSTEMTIME& now, LP
     buffer[0] = L'\0';
     const AppSettings& settings = TheMainWindow().settings;
     ProfileInForce inForce;
-    if (!IsActive(&profile) || !settings.IsTimed() ||
+    // The settings as they stand, not as at the last fill: the end belongs to the row the
+    // timed values were stored for.
+    const bool timedRow = settings.activeProfile[0]
+                              ? SameKeyName(profile.keyName, settings.activeProfile)
+                              : &profile == offEntry;
+    if (!timedRow || !settings.IsTimed() ||
         FAILED(ResolveProfileInForce(settings.activeProfile, settings.activeUntil,
                                      settings.nextProfile, now, &inForce)) ||
         !inForce.timed)
