@@ -4,7 +4,7 @@
 BUILD := build
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench format clean
+.PHONY: all deps build demo test soak bench format clean
 
 all: build
 
@@ -23,6 +23,11 @@ demo: build
 test: build
 	@WINEPREFIX=$(CURDIR)/$(BUILD)/test-prefix tools/with-wine --fresh-prefix \
 		ctest --test-dir $(BUILD) --output-on-failure --timeout 300
+
+# Hundreds of calls across every mode, with overlapping rings, racing starts and
+# malformed stored values; not part of make test. SOAK_CALLS=N for another count.
+soak: build
+	@WINEPREFIX=$(CURDIR)/$(BUILD)/soak-prefix tools/with-wine --fresh-prefix tools/soak $(SOAK_CALLS)
 
 bench: build
 	@tools/with-wine bench/run

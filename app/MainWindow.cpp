@@ -242,7 +242,7 @@ void MainWindow::OnInitMenuPopup(HMENU menu) {
 HRESULT MainWindow::ActivateProfile(Profile* profile, bool silent) {
     if (!profile)
         return E_INVALIDARG;
-    if (!silent && !SameKeyName(profile->keyName, settings.activeProfile)) {
+    if (!silent && !profileList.IsActive(profile)) {
         ResourceText question(kActivateQuestion);
         if (MessageBoxW(hwnd, question.Get(), kMessageCaption, MB_OKCANCEL | MB_ICONQUESTION) !=
             IDOK)

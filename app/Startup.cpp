@@ -15,6 +15,17 @@ const UINT kAcceleratorTable = 400;
 const UINT kApplicationIcon = 101;
 const UINT kFirstNotice = 190, kFirstNoticeCaption = 200;
 const UINT kSecondNotice = 191, kSecondNoticeCaption = 201;
+const UINT kActiveProfileLostNote = 241;
+// A process started for a call whose message never comes (the call ended first, or
+// another instance's window took it) gives up after this long, so it holds neither the
+// single-instance lock nor the phone's attention for ever.
+const UINT kCallMessageWaitMs = 4000;
+
+void CALLBACK GiveUpWaitingForCall(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (HWND window = MainWindowHandle())
+        PostMessageW(window, WM_CLOSE, 0, 0);
+}
 
 // Everything start-up acquires, released in order on every path.
 class StartupResources {
@@ -78,6 +89,9 @@ HRESULT CreateMainWindow(HINSTANCE instance, int showCommand) {
     if (!LaunchedByNotification) {
         mainWindow.settings.ShowNoticeOnce(window, kFirstNotice, kFirstNoticeCaption);
         mainWindow.settings.ShowNoticeOnce(window, kSecondNotice, kSecondNoticeCaption);
+        if (mainWindow.profileList.ActiveProfileLost())
+            MessageBoxW(window, ResourceText(kActiveProfileLostNote).Get(), kMainWindowTitle,
+                        MB_OK | MB_ICONWARNING);
     }
     return S_OK;
 }
@@ -140,6 +154,8 @@ int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
     if (FAILED(CreateMainWindow(instance, showCommand)))
         return 0;
 
+    if (LaunchedByNotification && !SetTimer(nullptr, 0, kCallMessageWaitMs, GiveUpWaitingForCall))
+        return 0;
     HACCEL accelerators =
         LaunchedByNotification ? nullptr : LoadResourceAccelerators(kAcceleratorTable);
     return RunMessageLoop(accelerators);

@@ -12,6 +12,7 @@
 // Everything changed in the registry and the address book is put back at the end.
 #include "app/LazyProc.h"
 #include "app/MainWindow.h"
+#include "app/Process.h"
 #include "platform/ContactStore.h"
 #include "screening/CallNotification.h"
 #include "screening/ScreenIncomingCall.h"
@@ -33,7 +34,7 @@ namespace {
 
 const WCHAR kAppKey[] = L"Software\\Quorvane\\Vespera";
 const WCHAR kActiveProfileValue[] = L"ActiveProfile";
-const int kCalls = 20;
+const int kCalls = 30;
 
 double NowMs() {
     static LARGE_INTEGER frequency = [] {
@@ -249,24 +250,136 @@ RingCase MakeCase(const char* label, const std::wstring& command, LPCWSTR window
     return ringCase;
 }
 
-bool RingOnce(RingCase& ringCase, bool record) {
+// A whole number of the phone's JSON line, or -1 when it is missing.
+double JsonNumber(const std::string& line, const char* name) {
+    std::string key = std::string("\"") + name + "\":";
+    size_t at = line.find(key);
+    if (at == std::string::npos)
+        return -1;
+    return std::strtod(line.c_str() + at + key.size(), nullptr);
+}
+
+bool RingOnce(RingCase& ringCase, bool record, std::string* report = nullptr) {
     if (!Register(ringCase.command, ringCase.windowClass, ringCase.title))
         return false;
     if (!ringCase.activeProfile.empty())
         SavedSettings::SetActive(ringCase.activeProfile.c_str());
     double start = NowMs();
-    CallReport call = Ring(ringCase.ring);
+    CallReport call = Ring(ringCase.ring + L" --steps");
     double wholeRun = NowMs() - start;
-    if (call.outcome != "refused" || call.ms < 0) {
+    // The phone's step report has the time to End in microseconds.
+    double endUs = JsonNumber(call.raw, "endUs");
+    if (call.outcome != "refused" || endUs <= 0) {
         ++ringCase.missed;
         std::printf("  %s: not refused: %s\n", ringCase.label, call.raw.c_str());
         return false;
     }
     if (record) {
-        ringCase.ms.push_back(static_cast<double>(call.ms));
+        ringCase.ms.push_back(endUs / 1000.0);
         ringCase.wholeRun.push_back(wholeRun);
     }
+    if (report)
+        *report = call.raw;
     return true;
+}
+
+// The steps of one cold notification run, in milliseconds from the ring: the phone's
+// own marks from its report, the started program's from its step clock.
+struct StepMarks {
+    double written, startCalled, started, entry, windowClass, window, posted, message, key, end,
+        seen;
+};
+const WCHAR kStepsKey[] = L"Software\\VesperaBench\\Steps";
+
+bool ReadStepMarks(const std::string& report, StepMarks* marks) {
+    const double ringCounter = JsonNumber(report, "ringCounter");
+    const double hz = JsonNumber(report, "counterHz");
+    if (ringCounter <= 0 || hz <= 0)
+        return false;
+    auto child = [&](LPCWSTR name, double* ms) {
+        ULONGLONG counter = 0;
+        DWORD bytes = sizeof(counter);
+        if (RegGetValueW(HKEY_CURRENT_USER, kStepsKey, name, RRF_RT_QWORD, nullptr, &counter,
+                         &bytes) != ERROR_SUCCESS ||
+            counter == 0)
+            return false;
+        *ms = (static_cast<double>(counter) - ringCounter) * 1000.0 / hz;
+        return true;
+    };
+    auto phone = [&](const char* name, double* ms) {
+        *ms = JsonNumber(report, name) / 1000.0;
+        return *ms > 0;
+    };
+    return phone("writtenUs", &marks->written) && phone("startCalledUs", &marks->startCalled) &&
+           phone("startedUs", &marks->started) && phone("postedUs", &marks->posted) &&
+           phone("endUs", &marks->end) && phone("seenUs", &marks->seen) &&
+           child(L"Entry", &marks->entry) && child(L"Class", &marks->windowClass) &&
+           child(L"Window", &marks->window) && child(L"Message", &marks->message) &&
+           child(L"Key", &marks->key);
+}
+
+// Where the time from ring to End goes, step by step, for the timed copies of Vespera
+// and of the floor, rung round-robin.
+int RingSteps(std::vector<RingCase>& cases, int calls) {
+    struct Step {
+        const char* label;
+        double (*length)(const StepMarks&);
+    };
+    const Step steps[] = {
+        {"phone writes the state", [](const StepMarks& m) { return m.written; }},
+        {"broker: no window, starts the program",
+         [](const StepMarks& m) { return m.startCalled - m.written; }},
+        {"process start, to the entry point",
+         [](const StepMarks& m) { return m.entry - m.startCalled; }},
+        {"  of which CreateProcess returns",
+         [](const StepMarks& m) { return m.started - m.startCalled; }},
+        {"start-up, to the main window", [](const StepMarks& m) { return m.window - m.entry; }},
+        {"  of which its own work, to the class",
+         [](const StepMarks& m) { return m.windowClass - m.entry; }},
+        {"the message, window to taken from the queue",
+         [](const StepMarks& m) { return m.message - m.window; }},
+        {"  of which the broker posts it", [](const StepMarks& m) { return m.posted - m.window; }},
+        {"the decision, message to End sent", [](const StepMarks& m) { return m.key - m.message; }},
+        {"the key, sent to the phone's watch", [](const StepMarks& m) { return m.end - m.key; }},
+        {"the phone sees it", [](const StepMarks& m) { return m.seen - m.end; }},
+        {"ring to End (the phone's figure)", [](const StepMarks& m) { return m.end; }},
+    };
+    const size_t stepCount = ARRAYSIZE(steps);
+    std::vector<std::vector<std::vector<double>>> lengths(
+        cases.size(), std::vector<std::vector<double>>(stepCount));
+    for (RingCase& ringCase : cases)
+        RingOnce(ringCase, false);
+    int status = 0;
+    for (int call = 0; call < calls; ++call)
+        for (size_t c = 0; c < cases.size(); ++c) {
+            RegDeleteKeyW(HKEY_CURRENT_USER, kStepsKey);
+            std::string report;
+            StepMarks marks = {};
+            if (!RingOnce(cases[c], true, &report))
+                continue;
+            if (!ReadStepMarks(report, &marks)) {
+                std::printf("  %s: incomplete step marks: %s\n", cases[c].label, report.c_str());
+                status = 1;
+                continue;
+            }
+            for (size_t s = 0; s < stepCount; ++s)
+                lengths[c][s].push_back(steps[s].length(marks));
+        }
+    RegDeleteKeyW(HKEY_CURRENT_USER, kStepsKey);
+    std::printf("  %-46s", "median ms");
+    for (const RingCase& ringCase : cases)
+        std::printf(" %14s", ringCase.label);
+    std::printf("\n");
+    for (size_t s = 0; s < stepCount; ++s) {
+        std::printf("  %-46s", steps[s].label);
+        for (size_t c = 0; c < cases.size(); ++c)
+            std::printf(" %14.2f", Percentile(lengths[c][s], 0.5));
+        std::printf("\n");
+    }
+    for (const RingCase& ringCase : cases)
+        if (ringCase.missed)
+            status = 1;
+    return status;
 }
 
 int RingToEnd() {
@@ -283,24 +396,42 @@ int RingToEnd() {
     {
         BenchProfiles profiles;
         BenchContact contact("Screening Bench Caller", "+1 999 555 0142", "Bench Blocked,Work");
+        std::vector<DWORD> other = {contact.oid + 1000};
         std::wstring blockUnknown = profiles.Add(ScreeningMode::BlockUnknown, nullptr, {});
+        std::wstring blockPrivate = profiles.Add(ScreeningMode::BlockPrivate, nullptr, {});
+        std::wstring blockListed = profiles.Add(ScreeningMode::BlockListed, nullptr, {contact.oid});
         std::wstring blockCategory =
             profiles.Add(ScreeningMode::BlockCategory, L"bench blocked", {});
-        if (!contact.oid || blockUnknown.empty() || blockCategory.empty()) {
+        std::wstring allowListed = profiles.Add(ScreeningMode::AllowListed, nullptr, other);
+        std::wstring allowCategory =
+            profiles.Add(ScreeningMode::AllowCategory, L"bench allowed", {});
+        if (!contact.oid || blockUnknown.empty() || blockPrivate.empty() || blockListed.empty() ||
+            blockCategory.empty() || allowListed.empty() || allowCategory.empty()) {
             std::printf("  set-up failed (contact OID %lu)\n", contact.oid);
             status = 1;
         } else {
             const std::wstring vespera = L"\"" + BinPath(L"vespera.exe") + L"\"";
-            const std::wstring endKey = L"\"" + BinDirectory() + L"\\..\\bench\\endkey.exe" + L"\"";
+            const std::wstring benchDir = BinDirectory() + L"\\..\\bench\\";
+            const std::wstring endKey = L"\"" + benchDir + L"endkey.exe" + L"\"";
             const std::wstring withheld = L"ring --withheld --ring-ms 10000";
-            const std::wstring category = L"ring \"+1 999 555 0142\" --ring-ms 10000";
+            const std::wstring contactCall = L"ring \"+1 999 555 0142\" --ring-ms 10000";
+            const LPCWSTR vesperaClass = L"VesperaClass", vesperaTitle = L"Vespera";
             std::vector<RingCase> cases;
-            cases.push_back(MakeCase("floor: endkey, hidden window + message", endKey,
-                                     L"EndKeyBenchClass", L"EndKeyBench", L"", withheld));
-            cases.push_back(MakeCase("vespera notification, BlockUnknown", vespera, L"VesperaClass",
-                                     L"Vespera", blockUnknown, withheld));
-            cases.push_back(MakeCase("vespera notification, BlockCategory", vespera,
-                                     L"VesperaClass", L"Vespera", blockCategory, category));
+            cases.push_back(MakeCase("floor: endkey, hidden window + message", endKey, vesperaClass,
+                                     vesperaTitle, L"", withheld));
+            cases.push_back(MakeCase("vespera notification, BlockUnknown", vespera, vesperaClass,
+                                     vesperaTitle, blockUnknown, withheld));
+            cases.push_back(MakeCase("vespera notification, BlockPrivate", vespera, vesperaClass,
+                                     vesperaTitle, blockPrivate, withheld));
+            cases.push_back(MakeCase("vespera notification, BlockListed", vespera, vesperaClass,
+                                     vesperaTitle, blockListed, contactCall));
+            cases.push_back(MakeCase("vespera notification, BlockCategory", vespera, vesperaClass,
+                                     vesperaTitle, blockCategory, contactCall));
+            cases.push_back(MakeCase("vespera notification, AllowListed", vespera, vesperaClass,
+                                     vesperaTitle, allowListed, contactCall));
+            cases.push_back(MakeCase("vespera notification, AllowCategory", vespera, vesperaClass,
+                                     vesperaTitle, allowCategory, contactCall));
+            const size_t notificationCases = cases.size();
             cases.push_back(MakeCase("floor: endkey /BlockAll", endKey + L" /BlockAll", nullptr,
                                      nullptr, L"", withheld));
             cases.push_back(MakeCase("vespera /BlockAll", vespera + L" /BlockAll", nullptr, nullptr,
@@ -322,15 +453,27 @@ int RingToEnd() {
             for (const RingCase& ringCase : cases)
                 PrintRow(ringCase.label, ringCase.wholeRun, "ms");
             double notificationFloor = Percentile(cases[0].ms, 0.5);
-            double blockAllFloor = Percentile(cases[3].ms, 0.5);
+            double blockAllFloor = Percentile(cases[notificationCases].ms, 0.5);
             if (notificationFloor > 0 && blockAllFloor > 0) {
-                std::printf("  median ratio BlockUnknown / floor   %.2f\n",
-                            Percentile(cases[1].ms, 0.5) / notificationFloor);
-                std::printf("  median ratio BlockCategory / floor  %.2f\n",
-                            Percentile(cases[2].ms, 0.5) / notificationFloor);
-                std::printf("  median ratio /BlockAll / floor      %.2f\n",
-                            Percentile(cases[4].ms, 0.5) / blockAllFloor);
+                for (size_t c = 1; c < notificationCases; ++c)
+                    std::printf("  median ratio %-36s / floor  %.2f\n", cases[c].label + 8,
+                                Percentile(cases[c].ms, 0.5) / notificationFloor);
+                std::printf("  median ratio %-36s / floor  %.2f\n", "/BlockAll",
+                            Percentile(cases[notificationCases + 1].ms, 0.5) / blockAllFloor);
             }
+
+            std::printf("\nWhere the time goes: cold notification runs of the timed copies, "
+                        "%d calls each, interleaved\n",
+                        kCalls);
+            const std::wstring vesperaSteps = L"\"" + benchDir + L"vespera-steps.exe" + L"\"";
+            std::vector<RingCase> timed;
+            timed.push_back(MakeCase("floor", L"\"" + benchDir + L"endkey-steps.exe\"",
+                                     vesperaClass, vesperaTitle, L"", withheld));
+            timed.push_back(MakeCase("BlockUnknown", vesperaSteps, vesperaClass, vesperaTitle,
+                                     blockUnknown, withheld));
+            timed.push_back(MakeCase("BlockCategory", vesperaSteps, vesperaClass, vesperaTitle,
+                                     blockCategory, contactCall));
+            status |= RingSteps(timed, kCalls);
         }
     }
     request.Restore();
@@ -432,8 +575,8 @@ int ScreenInProcess() {
     return status;
 }
 
-// The child's side: the contact store's steps, cold and then warm, as one line of
-// milliseconds.
+// The child's side: the contact store's first use taken apart (the wait cursor, the
+// server's creation, the log-on), then its steps cold and warm, as one line of ms.
 int ColdContactStore(DWORD oid) {
     // A notification run has made its hidden main window before it screens; the first
     // window of a process loads the display driver, which must not count here.
@@ -441,13 +584,25 @@ int ColdContactStore(DWORD oid) {
                                   nullptr, nullptr);
     if (!window)
         return 1;
-    double times[8] = {};
+    double times[12] = {};
     int step = 0;
     double start = NowMs();
     auto mark = [&] { times[step++] = NowMs() - start; };
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
         return 1;
     mark();
+    SetCursor(SetCursor(LoadCursorW(nullptr, IDC_WAIT)));
+    mark();
+    IPOutlookApp* application = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER, IID_IPOutlookApp,
+                                reinterpret_cast<void**>(&application))))
+        return 1;
+    mark();
+    if (FAILED(application->Logon(window)))
+        return 1;
+    mark();
+    application->Logoff();
+    application->Release();
     for (int round = 0; round < 2; ++round) {
         ContactStore store;
         IContact* contact = nullptr;
@@ -475,6 +630,96 @@ int ColdContactStore(DWORD oid) {
     return 0;
 }
 
+// The child's side: a notification run's start-up up to its window, step by step, or
+// (floor) only the window, as one line of milliseconds.
+int ColdStartup(bool floor) {
+    double times[6] = {};
+    int step = 0;
+    double start = NowMs();
+    auto mark = [&] { times[step++] = NowMs() - start; };
+    HANDLE instance = nullptr;
+    if (!floor) {
+        LaunchedByNotification = true;
+        BOOL found = FALSE;
+        HWND existing = nullptr;
+        if (FAILED(LazyPreviousInstance(L"VesperaStartupBenchClass", nullptr, &instance, &existing,
+                                        &found)))
+            return 1;
+        mark();
+        if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
+            return 1;
+        mark();
+        if (FAILED(TheMainWindow().settings.Load()))
+            return 1;
+        mark();
+    }
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VesperaStartupBenchClass";
+    if (!RegisterClassW(&windowClass))
+        return 1;
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Vespera", WS_CAPTION,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (!window)
+        return 1;
+    ShowWindow(window, SW_HIDE);
+    mark();
+    DestroyWindow(window);
+    if (!floor)
+        CoUninitialize();
+    if (instance)
+        CloseHandle(instance);
+    for (int i = 0; i < step; ++i)
+        std::printf("%.3f ", times[i]);
+    std::printf("\n");
+    return 0;
+}
+
+// Runs the child of one part in fresh processes; the lengths of its steps.
+bool ChildSteps(const std::wstring& arguments, int processes,
+                std::vector<std::vector<double>>* steps) {
+    WCHAR self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, ARRAYSIZE(self));
+    const size_t count = steps->size();
+    for (int run = 0; run < processes; ++run) {
+        ProcessResult child = RunProcess(L"\"" + std::wstring(self) + L"\" " + arguments);
+        std::vector<double> times;
+        const char* text = child.output.c_str();
+        for (char* end = nullptr; times.size() < count; text = end) {
+            double value = std::strtod(text, &end);
+            if (end == text)
+                break;
+            times.push_back(value);
+        }
+        if (!child.finished || child.exitCode != 0 || times.size() != count) {
+            std::printf("  the child failed: %s\n", child.output.c_str());
+            return false;
+        }
+        for (size_t i = 0; i < count; ++i)
+            (*steps)[i].push_back(i == 0 ? times[0] : times[i] - times[i - 1]);
+    }
+    return true;
+}
+
+int StartupInFreshProcess() {
+    std::printf("A notification run's start-up to its window in a fresh process, against only "
+                "the window, 20 processes each, interleaved\n");
+    const char* labels[] = {"previous-instance check (loads the shell library)",
+                            "CoInitializeEx (loads COM)", "AppSettings::Load",
+                            "class and hidden window"};
+    std::vector<std::vector<double>> vespera(4), floor(1);
+    for (int round = 0; round < 20; ++round)
+        if (!ChildSteps(L"--cold-startup", 1, &vespera) ||
+            !ChildSteps(L"--cold-startup-floor", 1, &floor))
+            return 1;
+    for (int i = 0; i < 4; ++i)
+        PrintRow(labels[i], vespera[i], "ms");
+    PrintRow("floor: class and hidden window", floor[0], "ms");
+    return 0;
+}
+
 int ContactStoreInFreshProcess() {
     std::printf("The contact store's first use in a fresh process (as a notification run "
                 "meets it), 10 processes\n");
@@ -484,27 +729,36 @@ int ContactStoreInFreshProcess() {
     WCHAR self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, ARRAYSIZE(self));
     const char* labels[] = {"CoInitializeEx",
-                            "cold: Open (CoCreateInstance, Logon)",
+                            "first wait cursor",
+                            "cold: CoCreateInstance (loads pimstore.dll)",
+                            "cold: Logon",
+                            "second: ContactStore::Open",
                             "cold: GetContact + GetCategories",
                             "cold: first StrStrIW (loads shlwapi)",
                             "warm: Open",
                             "warm: GetContact + GetCategories",
                             "warm: StrStrIW"};
-    std::vector<double> steps[7];
+    const int count = ARRAYSIZE(labels);
+    std::vector<double> steps[count];
     for (int run = 0; run < 10; ++run) {
         ProcessResult child = RunProcess(L"\"" + std::wstring(self) + L"\" --cold-store " +
                                          std::to_wstring(contact.oid));
-        double times[7];
-        if (!child.finished || child.exitCode != 0 ||
-            std::sscanf(child.output.c_str(), "%lf %lf %lf %lf %lf %lf %lf", &times[0], &times[1],
-                        &times[2], &times[3], &times[4], &times[5], &times[6]) != 7) {
+        double times[count];
+        const char* text = child.output.c_str();
+        int read = 0;
+        for (char* end = nullptr; read < count; ++read, text = end) {
+            times[read] = std::strtod(text, &end);
+            if (end == text)
+                break;
+        }
+        if (!child.finished || child.exitCode != 0 || read != count) {
             std::printf("  the child failed: %s\n", child.output.c_str());
             return 1;
         }
-        for (int i = 0; i < 7; ++i)
+        for (int i = 0; i < count; ++i)
             steps[i].push_back(i == 0 ? times[0] : times[i] - times[i - 1]);
     }
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < count; ++i)
         PrintRow(labels[i], steps[i], "ms");
     return 0;
 }
@@ -512,14 +766,30 @@ int ContactStoreInFreshProcess() {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && wcscmp(argv[1], L"--cold-startup") == 0)
+        return ColdStartup(false);
+    if (argc == 2 && wcscmp(argv[1], L"--cold-startup-floor") == 0)
+        return ColdStartup(true);
     if (argc == 3 && wcscmp(argv[1], L"--cold-store") == 0)
         return ColdContactStore(static_cast<DWORD>(wcstoul(argv[2], nullptr, 10)));
+    // One part alone when named: ring, screen, startup or store.
+    auto wanted = [&](const wchar_t* part) { return argc < 2 || wcscmp(argv[1], part) == 0; };
     SavedSettings settings;
-    int status = RingToEnd();
-    std::printf("\n");
-    status |= ScreenInProcess();
-    std::printf("\n");
-    status |= ContactStoreInFreshProcess();
+    int status = 0;
+    if (wanted(L"ring"))
+        status |= RingToEnd();
+    if (wanted(L"screen")) {
+        std::printf("\n");
+        status |= ScreenInProcess();
+    }
+    if (wanted(L"startup")) {
+        std::printf("\n");
+        status |= StartupInFreshProcess();
+    }
+    if (wanted(L"store")) {
+        std::printf("\n");
+        status |= ContactStoreInFreshProcess();
+    }
     settings.Restore();
     return status;
 }

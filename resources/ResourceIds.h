@@ -44,6 +44,9 @@
 #define IDS_SUPPORT_SUBJECT 220
 #define IDS_RECOMMEND_SUBJECT 221
 #define IDS_RECOMMEND_BODY 222
+#define IDS_MODE_UNKNOWN 240        // a stored mode this version does not know
+#define IDS_ACTIVE_PROFILE_LOST 241 // the stored active profile is unreadable or gone
+#define IDS_NO_CONTACT_STORE 242    // the editor without the phone's contacts
 // Entries of "Let repeated calls through" in the editor, and the detail line of a
 // profile that is active for a while.
 #define IDS_REPEAT_OFF 300

@@ -86,15 +86,22 @@ HRESULT AppSettings::Load() {
             if (key.ReadDword(kSampleValue, &sample) == ERROR_SUCCESS)
                 sampleCreated = sample != 0 ? 1 : 0;
         }
+        // An active profile that cannot be taken must not keep the user out: the
+        // run goes on as Off, which the user can then repair.
         LPWSTR stored = nullptr;
         hr = key.ReadStringCopy(kActiveProfileValue, &stored);
-        if (FAILED(hr))
-            return hr;
-        hr = SetActiveProfile(stored);
+        if (SUCCEEDED(hr) && stored)
+            hr = SetActiveProfile(stored);
+        else if (SUCCEEDED(hr) && RegQueryValueExW(key.Handle(), kActiveProfileValue, nullptr,
+                                                   nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+            hr = E_FAIL; // there, but no text
         if (stored)
             LocalFree(stored);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) {
+            activeProfile[0] = L'\0';
+            activeProfileUnreadable = true;
+            hr = S_OK;
+        }
         // A call is screened with the timed values in view, so every process reads them.
         // An end that is no time counts as none, and then the next profile means nothing.
         ReadFixedString(key, kActiveUntilValue, activeUntil, ARRAYSIZE(activeUntil));

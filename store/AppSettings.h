@@ -40,6 +40,9 @@ public:
     DWORD sampleCreated = 0;
     HFONT boldFont = nullptr;
     WCHAR activeProfile[kKeyNameChars] = L"";
+    // A stored "ActiveProfile" that could not be taken (too long, not text): the run
+    // goes on as Off, and the next save removes the value.
+    bool activeProfileUnreadable = false;
     // Both empty unless a timed profile is in force: "ActiveUntil" and "NextProfile".
     WCHAR activeUntil[kActiveUntilChars] = L"";
     WCHAR nextProfile[kKeyNameChars] = L"";

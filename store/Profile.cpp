@@ -331,8 +331,19 @@ HRESULT Profile::Load(LPCWSTR subKeyName) {
     repeatMinutes = storedRepeat > kMaxRepeatMinutes ? kMaxRepeatMinutes : storedRepeat;
 
     contacts.Release();
-    DWORD bytes = 0;
-    if (key.ReadBinary(kContactsValue, nullptr, &bytes) != ERROR_SUCCESS || bytes == 0) {
+    // A short list is read in one go; a longer one is measured first.
+    BYTE small[256];
+    DWORD bytes = sizeof(small);
+    LONG code = key.ReadBinary(kContactsValue, small, &bytes);
+    if (code == ERROR_SUCCESS && bytes > 0) {
+        hr = DecodeContacts(small, bytes);
+        if (SUCCEEDED(hr))
+            modified = 0;
+        return hr;
+    }
+    bytes = 0;
+    if (code != ERROR_MORE_DATA ||
+        key.ReadBinary(kContactsValue, nullptr, &bytes) != ERROR_SUCCESS || bytes == 0) {
         modified = 0;
         return S_OK;
     }

@@ -125,7 +125,16 @@ HRESULT RegistryKey::ReadStringCopy(LPCWSTR name, LPWSTR* text) {
     if (!text)
         return E_INVALIDARG;
     *text = nullptr;
-    DWORD length = 0;
+    // Most texts are short: one read into a buffer here, and the measured read below
+    // only for a longer text, or one that needs a closer look.
+    WCHAR small[128];
+    DWORD length = ARRAYSIZE(small);
+    LONG code = ReadString(name, small, &length);
+    if (code == ERROR_SUCCESS)
+        return length == 0 ? S_OK : CopyLocalString(small, text);
+    if (code == ERROR_FILE_NOT_FOUND)
+        return S_OK;
+    length = 0;
     if (ReadString(name, nullptr, &length) != ERROR_SUCCESS || length == 0)
         return S_OK; // a missing value is no error here
     LPWSTR buffer = static_cast<LPWSTR>(LocalAlloc(LPTR, length * sizeof(WCHAR)));

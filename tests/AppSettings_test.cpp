@@ -161,16 +161,32 @@ TEST_F(AppSettingsTest, ActiveProfileMustFitWhole) {
     for (bool notification : {false, true}) {
         SCOPED_TRACE(notification);
         LaunchedByNotification = notification;
-        SetRawString(kAppKey, L"ActiveProfile", name39.c_str());
-        AppSettings stored;
-        EXPECT_EQ(STRSAFE_E_INSUFFICIENT_BUFFER, stored.Load());
-        EXPECT_STREQ(L"", stored.activeProfile);
-
-        SetRawDword(kAppKey, L"ActiveProfile", 1); // not text: no active profile
+        // A value that cannot be taken loads as Off, and says so.
+        for (const std::wstring& unusable : {name39, std::wstring(512 * 1024, L'x')}) {
+            SetRawString(kAppKey, L"ActiveProfile", unusable.c_str());
+            AppSettings stored;
+            EXPECT_EQ(S_OK, stored.Load());
+            EXPECT_STREQ(L"", stored.activeProfile);
+            EXPECT_TRUE(stored.activeProfileUnreadable);
+        }
+        SetRawDword(kAppKey, L"ActiveProfile", 1); // not text
         AppSettings number;
         EXPECT_EQ(S_OK, number.Load());
         EXPECT_STREQ(L"", number.activeProfile);
+        EXPECT_TRUE(number.activeProfileUnreadable);
+
+        SetRawString(kAppKey, L"ActiveProfile", name38.c_str());
+        AppSettings fits;
+        EXPECT_EQ(S_OK, fits.Load());
+        EXPECT_FALSE(fits.activeProfileUnreadable);
     }
+    LaunchedByNotification = false;
+    // The next save of the user's instance removes the value that could not be taken.
+    SetRawString(kAppKey, L"ActiveProfile", name39.c_str());
+    AppSettings repaired;
+    ASSERT_EQ(S_OK, repaired.Load());
+    ASSERT_EQ(S_OK, repaired.Save());
+    EXPECT_FALSE(ValueExists(kAppKey, L"ActiveProfile"));
 }
 
 TEST_F(AppSettingsTest, TimedValuesAreReadByEveryProcessAndStoredTogether) {

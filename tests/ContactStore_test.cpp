@@ -90,6 +90,36 @@ TEST_F(ContactStoreTest, UnknownOidsAndAClosedStoreYieldNothing) {
     EXPECT_EQ(E_INVALIDARG, ContactStore::GetCategories(nullptr, &text));
 }
 
+TEST_F(ContactStoreTest, ALongSessionStillFindsContactsAddedDuringIt) {
+    ContactStore store;
+    ASSERT_EQ(S_OK, store.Open(nullptr));
+    // Many lookups of contacts that are gone, as a long contact list makes.
+    for (DWORD oid = 1; oid < 100; ++oid) {
+        IContact* contact = nullptr;
+        if (SUCCEEDED(store.GetContact(oid, &contact)))
+            contact->Release();
+    }
+    ProcessResult added =
+        Phone(L"contacts import \"" +
+              TempFile(L"contactstore-late.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Late Comer\r\n"
+                                                 "TEL:5550123\r\nEND:VCARD\r\n") +
+              L"\"");
+    ASSERT_EQ(0u, added.exitCode) << added.output;
+    const DWORD late = ListedContacts().at("Late Comer");
+    IContact* contact = nullptr;
+    ASSERT_EQ(S_OK, store.GetContact(late, &contact));
+    BSTR name = nullptr;
+    EXPECT_EQ(S_OK, ContactStore::GetDisplayName(contact, &name));
+    EXPECT_EQ(L"Late Comer", Text(name));
+    SysFreeString(name);
+    contact->Release();
+    ASSERT_EQ(S_OK, store.GetContact(oids["Ada Byron"], &contact));
+    contact->Release();
+    // The suite's address book again.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE,
+                   (L"Software\\PhoneEmulator\\Contacts\\" + std::to_wstring(late)).c_str());
+}
+
 TEST_F(ContactStoreTest, OpenTwiceKeepsOneSessionAndCloseReleasesEverything) {
     {
         ContactStore store;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <regext.h>
 #include <snapi.h>
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -138,6 +139,22 @@ DWORD Status() {
 void SetStatus(DWORD value) {
     RegSetKeyValueW(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE, REG_DWORD, &value,
                     sizeof(value));
+}
+
+// Waits until a ring has set the incoming-call bit.
+bool WaitForRinging(DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (DWORD status = Status(); status == 0xDEADBEEF || !(status & SN_PHONEINCOMINGCALL_BITMASK);
+         status = Status()) {
+        if (GetTickCount64() > deadline)
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+std::wstring PhoneCommand(const std::wstring& arguments) {
+    return L"\"" + BinPath(L"phone.exe") + L"\" " + arguments;
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
@@ -306,6 +323,49 @@ TEST_F(Call, BackToBackCallsEachEndOnTheirOwn) {
     EXPECT_EQ(2u, ProbeRuns(L"twice").size());
 }
 
+TEST_F(Call, OverlappingRingsTakeTurnsEachWithItsOwnCaller) {
+    // Each call rings until its probe has read the state and pressed End.
+    ASSERT_EQ(S_OK, RegisterIncoming(L"Phone.Probe", ProbeCommand(L"overlap", L" --refuse")));
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(PhoneCommand(L"ring 5550199 --ring-ms 30000")));
+    ASSERT_TRUE(WaitForRinging(30000));
+    ProcessResult second = Phone(L"ring 5550100 --ring-ms 30000");
+    // The second call could ring only once the first had ended.
+    EXPECT_TRUE(first.Wait(0));
+    EXPECT_EQ("refused", JsonMember(ReportLine(second.output), "outcome")) << second.output;
+
+    std::vector<ProbeRun> runs = ProbeRuns(L"overlap");
+    ASSERT_EQ(2u, runs.size());
+    std::vector<std::wstring> seen = {runs[0].texts[L"SeenNumber"], runs[1].texts[L"SeenNumber"]};
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"5550100", L"5550199"}), seen);
+    for (ProbeRun& run : runs)
+        EXPECT_EQ(static_cast<DWORD>(SN_PHONEINCOMINGCALL_BITMASK), run.numbers[L"SeenStatus"]);
+    EXPECT_EQ(0u, Status());
+}
+
+TEST_F(Call, ARingKilledMidCallIsClearedByTheNextRing) {
+    SetStatus(SN_PHONECALLONHOLD_BITMASK);
+    {
+        ChildProcess ring;
+        ASSERT_TRUE(ring.Start(PhoneCommand(L"ring 5550199 --while-talking --ring-ms 60000")));
+        ASSERT_TRUE(WaitForRinging(30000));
+    } // killed hard, with no chance to clear its call
+    ASSERT_NE(0u, Status() & SN_PHONEINCOMINGCALL_BITMASK);
+
+    ASSERT_EQ(S_OK, RegisterIncoming(L"Phone.Probe", ProbeCommand(L"after", L" --refuse")));
+    ProcessResult next = Phone(L"ring 5550100 --ring-ms 30000");
+    EXPECT_EQ("refused", JsonMember(ReportLine(next.output), "outcome")) << next.output;
+    std::vector<ProbeRun> runs = ProbeRuns(L"after");
+    ASSERT_EQ(1u, runs.size());
+    // The dead call's talking bit and caller are gone; the held call stays.
+    EXPECT_EQ(static_cast<DWORD>(SN_PHONECALLONHOLD_BITMASK | SN_PHONEINCOMINGCALL_BITMASK),
+              runs[0].numbers[L"SeenStatus"]);
+    EXPECT_EQ(L"5550100", runs[0].texts[L"SeenNumber"]);
+    EXPECT_EQ(static_cast<DWORD>(SN_PHONECALLONHOLD_BITMASK), Status());
+    EXPECT_FALSE(StateValueExists(SN_PHONEINCOMINGCALLERNUMBER_VALUE));
+}
+
 TEST_F(CallerMatch, TrailingDigitsFindTheContactWhateverTheFormatting) {
     wchar_t directory[MAX_PATH];
     GetTempPathW(ARRAYSIZE(directory), directory);
@@ -334,16 +394,25 @@ TEST_F(CallerMatch, TrailingDigitsFindTheContactWhateverTheFormatting) {
         return JsonMember(
             ReportLine(Phone(std::wstring(L"ring \"") + number + L"\" --ring-ms 1").output), "oid");
     };
-    // The national form of an international number.
-    EXPECT_EQ(oids["Ada"], ringingOid(L"020 7946 0018"));
-    EXPECT_EQ(oids["Ada"], ringingOid(L"0044 (20) 7946-0018"));
-    // The contact sharing the most trailing digits wins; a tie goes to the older one.
-    EXPECT_EQ(oids["Ann"], ringingOid(L"+1 (425) 555-0100"));
-    EXPECT_EQ(oids["Bob"], ringingOid(L"5550100"));
-    // Short codes match only in full.
+    // Through the number index, and as a database from before the index is searched.
+    for (bool indexed : {true, false}) {
+        SCOPED_TRACE(indexed);
+        if (!indexed)
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\PhoneEmulator\\ContactIndex");
+        // The national form of an international number.
+        EXPECT_EQ(oids["Ada"], ringingOid(L"020 7946 0018"));
+        EXPECT_EQ(oids["Ada"], ringingOid(L"0044 (20) 7946-0018"));
+        // The contact sharing the most trailing digits wins; a tie goes to the older one.
+        EXPECT_EQ(oids["Ann"], ringingOid(L"+1 (425) 555-0100"));
+        EXPECT_EQ(oids["Bob"], ringingOid(L"5550100"));
+        // Short codes match only in full.
+        EXPECT_EQ(oids["Help"], ringingOid(L"112"));
+        EXPECT_EQ("0", ringingOid(L"555 0112"));
+        EXPECT_EQ("0", ringingOid(L"020 7946 0019"));
+    }
+    // The next import indexes the older database whole.
+    ASSERT_EQ(0u, Phone(L"contacts import \"" + book + L"\"").exitCode);
     EXPECT_EQ(oids["Help"], ringingOid(L"112"));
-    EXPECT_EQ("0", ringingOid(L"555 0112"));
-    EXPECT_EQ("0", ringingOid(L"020 7946 0019"));
 
     // While it rings, the phone state names the caller.
     ASSERT_EQ(S_OK, RegisterIncoming(L"Phone.Probe", ProbeCommand(L"caller", L" --refuse")));

@@ -326,23 +326,43 @@ TEST_P(ProfileEditorTest, EachModeShowsWhatItNeedsAndDoneFollowsIt) {
     EXPECT_STREQ(L"Work", stored.category);
 }
 
-TEST_P(ProfileEditorTest, AStoredModeOutsideTheListSelectsNothingAndSavesOff) {
-    for (DWORD mode : {0u, 9u}) {
+TEST_P(ProfileEditorTest, StoredOffSelectsNothingAndAnUnknownModeIsShownAndKept) {
+    for (DWORD mode : {0u, 9u, 0x80000000u}) {
         SCOPED_TRACE(mode);
         Profile profile;
         SaveStored(&profile, L"Odd", static_cast<ScreeningMode>(mode), {oids["Ada Byron"]});
-        ASSERT_EQ(mode == 0 ? E_FAIL : S_OK, Edit(&profile, {[&](HWND dialog) {
+        // Done with nothing changed keeps the stored mode.
+        ASSERT_EQ(E_FAIL, Edit(&profile, {[&](HWND dialog) {
                       Settle(dialog);
-                      EXPECT_EQ(-1, SelectedEntry(dialog));
+                      HWND selector = GetDlgItem(dialog, IDC_MODE);
+                      const bool combo = IsPocketPCSelector(selector);
+                      EXPECT_EQ(mode == 0 ? -1 : 7, SelectedEntry(dialog));
+                      if (mode != 0) {
+                          wchar_t text[64] = L"";
+                          SendMessageW(selector, combo ? CB_GETLBTEXT : LB_GETTEXT, 7,
+                                       reinterpret_cast<LPARAM>(text));
+                          EXPECT_STREQ(L"Unknown mode", text);
+                      }
                       EXPECT_FALSE(Visible(dialog, IDC_CONTACTS));
                       EXPECT_FALSE(Visible(dialog, IDC_CATEGORY));
                       EXPECT_TRUE(DoneEnabled(dialog));
                       Command(dialog, IDOK);
                   }}));
-        Profile stored;
-        ASSERT_EQ(S_OK, stored.Load(profile.keyName));
-        EXPECT_EQ(ScreeningMode::Off, stored.mode);
+        Profile kept;
+        ASSERT_EQ(S_OK, kept.Load(profile.keyName));
+        EXPECT_EQ(mode, static_cast<DWORD>(kept.mode));
     }
+    // Picking a mode replaces the unknown one.
+    Profile profile;
+    SaveStored(&profile, L"Odd", static_cast<ScreeningMode>(9), {});
+    ASSERT_EQ(S_OK, Edit(&profile, {[&](HWND dialog) {
+                  Settle(dialog);
+                  PickMode(dialog, ScreeningMode::BlockPrivate);
+                  Command(dialog, IDOK);
+              }}));
+    Profile stored;
+    ASSERT_EQ(S_OK, stored.Load(profile.keyName));
+    EXPECT_EQ(ScreeningMode::BlockPrivate, stored.mode);
 }
 
 TEST_P(ProfileEditorTest, ListModeKeepsContactsThroughAModeChange) {
@@ -779,19 +799,37 @@ TEST_P(ProfileEditorTest, AddingWithoutAChooserChangesNothing) {
 
 // ---- Failures and resources ----
 
-TEST_P(ProfileEditorTest, WithoutTheContactStoreTheEditorClosesAtOnce) {
+TEST_P(ProfileEditorTest, WithoutTheContactStoreEveryModeButAddingContactsWorks) {
     Profile profile;
     SaveStored(&profile, L"Store", ScreeningMode::BlockListed, {oids["Ada Byron"]});
     {
         RefusedContactDatabase refused;
         ASSERT_TRUE(refused.Registered());
-        bool shown = true;
-        EXPECT_EQ(E_FAIL, Edit(&profile, {}, &shown));
-        EXPECT_FALSE(shown);
+        bool shown = false;
+        EXPECT_EQ(S_OK, Edit(&profile, {[&](HWND dialog) {
+                      Settle(dialog);
+                      EXPECT_TRUE(Visible(dialog, IDC_CONTACTS));
+                      EXPECT_TRUE(Rows(dialog).empty());
+                      ContactCommands commands = OpenMenu(dialog);
+                      EXPECT_FALSE(commands.add);
+                      EXPECT_TRUE(commands.removeAll);
+                      // Sent anyway, Add does nothing.
+                      Command(dialog, IDM_ADD_CONTACT);
+                      EXPECT_EQ(1u, profile.contacts.size());
+                      // A list profile keeps its contacts and can be saved.
+                      EXPECT_TRUE(DoneEnabled(dialog));
+                      PickMode(dialog, ScreeningMode::AllowCategory);
+                      Type(dialog, IDC_CATEGORY, L"Family");
+                      Command(dialog, IDOK);
+                  }},
+                             &shown));
+        EXPECT_TRUE(shown);
     }
-    EXPECT_STREQ(L"Store", profile.name);
-    EXPECT_EQ(1u, profile.contacts.size());
-    EXPECT_EQ(0u, profile.modified);
+    Profile stored;
+    ASSERT_EQ(S_OK, stored.Load(profile.keyName));
+    EXPECT_EQ(ScreeningMode::AllowCategory, stored.mode);
+    EXPECT_STREQ(L"Family", stored.category);
+    EXPECT_EQ(1u, stored.contacts.size());
 
     EXPECT_EQ(E_INVALIDARG, ProfileEditor::Run(nullptr, nullptr, *settings));
     SetResourceLibrary(nullptr); // no dialog template

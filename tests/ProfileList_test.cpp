@@ -228,6 +228,39 @@ TEST_F(ProfileListTest, TheActiveProfileRowCarriesTheActiveIconAndBackground) {
     (void)alpha;
 }
 
+TEST_F(ProfileListTest, ActiveKeyNamesIgnoreCaseAndOffStandsInForALostOne) {
+    settings().sampleCreated = 1;
+    std::wstring bravo = SaveProfile(L"Bravo", ScreeningMode::BlockUnknown);
+    std::wstring lower = bravo;
+    CharLowerW(&lower[0]);
+    settings().SetActiveProfile(lower.c_str());
+    ASSERT_EQ(S_OK, list.Fill(nullptr));
+    Profile* bravoRecord = list.entries.back().get();
+    EXPECT_TRUE(list.IsActive(bravoRecord));
+    EXPECT_FALSE(list.IsActive(list.offEntry));
+    EXPECT_FALSE(list.ActiveProfileLost());
+
+    // Names no profile, or could not be read: the Off row is the active one.
+    for (bool unreadable : {false, true}) {
+        SCOPED_TRACE(unreadable);
+        settings().SetActiveProfile(unreadable ? nullptr
+                                               : L"{00000000-0000-0000-0000-000000000000}");
+        settings().activeProfileUnreadable = unreadable;
+        ASSERT_EQ(S_OK, list.Fill(nullptr));
+        EXPECT_TRUE(list.IsActive(list.offEntry));
+        EXPECT_FALSE(list.IsActive(list.entries.back().get()));
+        EXPECT_TRUE(list.ActiveProfileLost());
+        EXPECT_TRUE(RowShowsIcon(list, RowOf(list.hwnd, Text(181)), list.activeIcon));
+    }
+    settings().activeProfileUnreadable = false;
+}
+
+TEST_F(ProfileListTest, ModesBeyondTheKnownOnesReadUnknownMode) {
+    EXPECT_EQ(177u, ModeNameId(ScreeningMode::AllowCategory));
+    for (DWORD mode : {8u, 10u, 11u, 20u, 0xFFFFFFFFu})
+        EXPECT_EQ(L"Unknown mode", Text(ModeNameId(static_cast<ScreeningMode>(mode)))) << mode;
+}
+
 TEST_F(ProfileListTest, ARowActiveForAWhileSaysUntilWhen) {
     settings().sampleCreated = 1;
     const std::wstring alpha = SaveProfile(L"Alpha", ScreeningMode::BlockAll);

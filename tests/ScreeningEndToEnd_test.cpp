@@ -7,6 +7,7 @@
 #include "support/Phone.h"
 #include "support/PhoneState.h"
 #include "support/Processes.h"
+#include "support/Soak.h"
 #include <gtest/gtest.h>
 #include <regext.h>
 
@@ -196,6 +197,19 @@ TEST_F(ScreeningEndToEnd, NoModeRefusesWhileACallIsTalkedOn) {
         EXPECT_FALSE(records.front()->refused);
         EXPECT_STREQ(decision.refused[Withheld] ? L"talking" : L"withheld",
                      CallReasonWord(records.front()->reason));
+    }
+}
+
+TEST_F(ScreeningEndToEnd, MalformedStoredValuesNeitherCrashNorStrayNorMisjudge) {
+    for (size_t i = 0; i < soak::kMalformedCount; ++i) {
+        const soak::Malformed& bad = soak::kMalformed[i];
+        SCOPED_TRACE(bad.label);
+        bad.damage(soak::Activate(bad.mode, contacts.at("Ada Byron")));
+        soak::Judged call = soak::RingAndJudge(bad.caller, bad.refused);
+        EXPECT_FALSE(call.wrong) << call.output;
+        EXPECT_FALSE(call.stray) << call.output;
+        EXPECT_FALSE(call.crashed) << call.output;
+        EXPECT_EQ(0, soak::EndStrayVesperas(15000));
     }
 }
 

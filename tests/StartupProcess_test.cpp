@@ -108,6 +108,41 @@ TEST_F(StartupProcessTest, NotificationRunStaysHiddenAndEndsAfterTheCall) {
     EXPECT_EQ(18u, exitCode);
 }
 
+TEST_F(StartupProcessTest, NotificationRunWithoutItsMessageEndsAndFreesTheLock) {
+    ChildProcess waiting;
+    ASSERT_TRUE(waiting.Start(Vespera(L"Vespera.IncomingCall")));
+    ASSERT_NE(nullptr, WaitForWindow(kClass, kTitle, kTimeout));
+    ASSERT_TRUE(waiting.Wait(kTimeout)) << "it waited for a message that never came";
+
+    ChildProcess user;
+    ASSERT_TRUE(user.Start(Vespera(L"")));
+    HWND window = WaitForWindow(kClass, kTitle, kTimeout);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(user.Wait(kTimeout, &exitCode));
+    EXPECT_EQ(18u, exitCode);
+}
+
+TEST_F(StartupProcessTest, AnUnreadableActiveProfileOpensTheWindowAsOffWithANote) {
+    const std::wstring tooLong(39, L'A');
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera", L"ActiveProfile", REG_SZ,
+                    tooLong.c_str(), static_cast<DWORD>((tooLong.size() + 1) * sizeof(wchar_t)));
+    ChildProcess vespera;
+    ASSERT_TRUE(vespera.Start(Vespera(L"")));
+    HWND note = WaitForWindow(L"#32770", kTitle, kTimeout);
+    ASSERT_NE(nullptr, note);
+    HWND window = FindWindowW(kClass, kTitle);
+    EXPECT_TRUE(IsWindowVisible(window));
+    PostMessageW(note, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitForNoWindow(L"#32770", kTitle, kTimeout));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(vespera.Wait(kTimeout));
+    // Closing as Off removed the value that could not be taken.
+    EXPECT_NE(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera",
+                                          L"ActiveProfile", RRF_RT_ANY, nullptr, nullptr, nullptr));
+}
+
 TEST_F(StartupProcessTest, FastPathRefusesTheCallWhileAnotherInstanceRuns) {
     ChildProcess first;
     ASSERT_TRUE(first.Start(Vespera(L"")));

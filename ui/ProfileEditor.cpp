@@ -106,6 +106,18 @@ ModeClass ClassOf(ScreeningMode mode) {
     }
 }
 
+// Appends the source's contacts to the target's.
+HRESULT CopyContacts(const Profile& source, Profile* target) {
+    BYTE* encoded = nullptr;
+    DWORD bytes = 0;
+    HRESULT hr = source.EncodeContacts(&encoded, &bytes);
+    if (SUCCEEDED(hr))
+        hr = target->DecodeContacts(encoded, bytes);
+    if (encoded)
+        LocalFree(encoded);
+    return hr;
+}
+
 // What a run may change in the caller's record, to put back when the run saves nothing:
 // the contact commands change the record at once, and Commit before a failed save.
 class RecordSnapshot {
@@ -116,11 +128,9 @@ public:
             hr = copy.SetName(record.name);
         if (SUCCEEDED(hr))
             hr = copy.SetCategory(record.category);
-        for (DWORD oid : record.contacts) {
-            if (FAILED(hr))
-                break;
-            hr = copy.AddContact(oid);
-        }
+        // Through the stored form: one pass, however long the list.
+        if (SUCCEEDED(hr) && !record.contacts.empty())
+            hr = CopyContacts(record, &copy);
         copy.SetMode(record.mode);
         copy.SetRepeatMinutes(record.repeatMinutes);
         modified = record.modified;
@@ -143,8 +153,8 @@ public:
             same = record->contacts[i] == copy.contacts[i];
         if (!same) {
             record->ClearContacts();
-            for (DWORD oid : copy.contacts)
-                record->AddContact(oid);
+            if (!copy.contacts.empty())
+                CopyContacts(copy, record);
         }
         record->modified = modified;
     }
@@ -380,9 +390,13 @@ HRESULT ProfileEditor::Initialise() {
     SendMessageW(categoryField, EM_LIMITTEXT, kCategoryChars, 0);
     SetWindowTextW(categoryField, profile->category ? profile->category : L"");
 
-    hr = contactStore.Open(hwnd);
-    if (FAILED(hr))
-        return hr;
+    // Without the phone's contacts the editor still serves every mode but the contact
+    // choice: the list says why it stays empty, and Add is greyed.
+    if (FAILED(contactStore.Open(hwnd))) {
+        hr = contactList.SetEmptyText(ResourceText(IDS_NO_CONTACT_STORE).Get());
+        if (FAILED(hr))
+            return hr;
+    }
     hr = contactList.Fill(profile, &contactStore, nullptr);
     if (FAILED(hr))
         return hr;
@@ -478,8 +492,15 @@ HRESULT ProfileEditor::FillModeSelector() {
         ResourceText name(IDS_MODE_BLOCK_ALL + i);
         SendMessageW(modeSelector, add, 0, reinterpret_cast<LPARAM>(name.Get()));
     }
-    const int entry = static_cast<int>(profile->mode) - 1;
-    if (entry >= 0 && entry < kModeCount)
+    // A mode this version does not know (stored by a newer one, or damaged) is shown as
+    // such, and kept unless the user picks another.
+    int entry = static_cast<int>(profile->mode) - 1;
+    if (static_cast<DWORD>(profile->mode) > kModeCount) {
+        ResourceText name(IDS_MODE_UNKNOWN);
+        entry = static_cast<int>(
+            SendMessageW(modeSelector, add, 0, reinterpret_cast<LPARAM>(name.Get())));
+    }
+    if (entry >= 0)
         SendMessageW(modeSelector, IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, entry, 0);
     return S_OK;
 }
@@ -615,7 +636,9 @@ ScreeningMode ProfileEditor::SelectedMode() const {
         return ScreeningMode::Off;
     const LRESULT entry =
         SendMessageW(modeSelector, IsPocketPC() ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
-    if (entry < 0 || entry >= kModeCount)
+    if (entry == kModeCount)
+        return profile->mode; // the unknown mode, which only Commit would change
+    if (entry < 0 || entry > kModeCount)
         return ScreeningMode::Off;
     return static_cast<ScreeningMode>(entry + 1);
 }
@@ -706,7 +729,8 @@ void ProfileEditor::UpdateMenu(HMENU menu) {
         EnableMenuItem(menu, command, MF_BYCOMMAND | MF_GRAYED);
     if (ClassOf(SelectedMode()) != ModeClass::List)
         return;
-    EnableMenuItem(menu, IDM_ADD_CONTACT, MF_BYCOMMAND | MF_ENABLED);
+    if (contactStore.IsOpen())
+        EnableMenuItem(menu, IDM_ADD_CONTACT, MF_BYCOMMAND | MF_ENABLED);
     if (contactList.GetSelectedIndex() >= 0)
         EnableMenuItem(menu, IDM_REMOVE_CONTACT, MF_BYCOMMAND | MF_ENABLED);
     if (!profile->contacts.empty())
@@ -723,7 +747,8 @@ bool ProfileEditor::OnCommand(WORD id, WORD notification) {
         EndDialog(hwnd, IDCANCEL);
         return true;
     case IDM_ADD_CONTACT:
-        contactList.AddChosenContact(this);
+        if (contactStore.IsOpen()) // greyed otherwise; the key may still send it
+            contactList.AddChosenContact(this);
         return true;
     case IDM_REMOVE_CONTACT:
         contactList.RemoveSelectedContact(this);

@@ -15,6 +15,8 @@ const UINT kInactiveIcon = 125;
 const UINT kActiveIcon = 126;
 const UINT kEmptyListText = 160;
 const UINT kFirstModeName = 170; // 170 + mode
+const UINT kUnknownModeName = 240;
+const DWORD kLastMode = 7;
 const UINT kOffEntryName = 181;
 const UINT kFirstSampleName = 186;
 const UINT kSecondSampleName = 187;
@@ -34,7 +36,13 @@ int CALLBACK CompareNames(LPARAM first, LPARAM second, LPARAM) {
 } // namespace
 
 bool SameKeyName(LPCWSTR first, LPCWSTR second) {
-    return CompareStringW(LOCALE_USER_DEFAULT, 0, first, -1, second, -1) == CSTR_EQUAL;
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, first, -1, second, -1) ==
+           CSTR_EQUAL;
+}
+
+UINT ModeNameId(ScreeningMode mode) {
+    const DWORD number = static_cast<DWORD>(mode);
+    return number <= kLastMode ? kFirstModeName + number : kUnknownModeName;
 }
 
 ProfileList::~ProfileList() {
@@ -126,12 +134,17 @@ HRESULT ProfileList::Reload() {
             return static_cast<ProfileList*>(context)->LoadEntry(keyName);
         },
         this);
+    LPCWSTR activeProfile = TheMainWindow().settings.activeProfile;
+    activeListed = false;
+    for (size_t i = 1; activeProfile[0] && !activeListed && i < entries.size(); ++i)
+        activeListed = SameKeyName(entries[i]->keyName, activeProfile);
     return S_OK;
 }
 
 void ProfileList::Clear() {
     entries.clear();
     offEntry = nullptr;
+    activeListed = false;
 }
 
 HRESULT ProfileList::AddOffEntry() {
@@ -179,16 +192,25 @@ bool ProfileList::IsOffSelected() const {
     return SelectedProfile() == offEntry;
 }
 
+bool ProfileList::IsActive(const Profile* profile) const {
+    if (!profile)
+        return false;
+    if (activeListed)
+        return profile != offEntry &&
+               SameKeyName(profile->keyName, TheMainWindow().settings.activeProfile);
+    return profile == offEntry;
+}
+
+bool ProfileList::ActiveProfileLost() const {
+    const AppSettings& settings = TheMainWindow().settings;
+    return settings.activeProfileUnreadable || (settings.activeProfile[0] && !activeListed);
+}
+
 HRESULT ProfileList::ItemActivated(int index) {
     auto* profile = reinterpret_cast<Profile*>(GetItemData(index));
     if (!profile)
         return E_INVALIDARG;
     return TheMainWindow().ActivateProfile(profile, false);
-}
-
-bool ProfileList::IsActive(const Profile& profile) const {
-    LPCWSTR activeProfile = TheMainWindow().settings.activeProfile;
-    return activeProfile[0] ? SameKeyName(profile.keyName, activeProfile) : &profile == offEntry;
 }
 
 HRESULT ProfileList::UntilText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
@@ -198,7 +220,12 @@ HRESULT ProfileList::UntilText(const Profile& profile, const SYSTEMTIME& now, LP
     buffer[0] = L'\0';
     const AppSettings& settings = TheMainWindow().settings;
     ProfileInForce inForce;
-    if (!IsActive(profile) || !settings.IsTimed() ||
+    // The settings as they stand, not as at the last fill: the end belongs to the row the
+    // timed values were stored for.
+    const bool timedRow = settings.activeProfile[0]
+                              ? SameKeyName(profile.keyName, settings.activeProfile)
+                              : &profile == offEntry;
+    if (!timedRow || !settings.IsTimed() ||
         FAILED(ResolveProfileInForce(settings.activeProfile, settings.activeUntil,
                                      settings.nextProfile, now, &inForce)) ||
         !inForce.timed)
@@ -223,7 +250,7 @@ HRESULT ProfileList::DetailText(const Profile& profile, const SYSTEMTIME& now, L
                                 UINT chars) const {
     if (!buffer)
         return E_INVALIDARG;
-    ResourceText modeName(kFirstModeName + static_cast<UINT>(profile.mode));
+    ResourceText modeName(ModeNameId(profile.mode));
     WCHAR until[kDetailChars];
     HRESULT hr = UntilText(profile, now, until, ARRAYSIZE(until));
     if (FAILED(hr))
@@ -253,7 +280,7 @@ HRESULT ProfileList::DrawItem(const DRAWITEMSTRUCT* draw) {
     auto* profile = reinterpret_cast<Profile*>(GetItemData(static_cast<int>(draw->itemID)));
     if (!profile)
         return E_INVALIDARG;
-    const bool active = IsActive(*profile);
+    const bool active = IsActive(profile);
     const SYSTEMTIME now = LocalNow();
     WCHAR detail[kDetailChars];
     HRESULT hr = DetailText(*profile, now, detail, ARRAYSIZE(detail));

@@ -7,8 +7,10 @@
 #include <memory>
 #include <vector>
 
-// Key names are compared as the platform compares user texts, case included.
+// Key names are compared without regard to case, as the registry compares them.
 bool SameKeyName(LPCWSTR first, LPCWSTR second);
+// The resource text that names the mode; modes this version does not know share one.
+UINT ModeNameId(ScreeningMode mode);
 
 class ProfileList : public OwnerDrawList {
 public:
@@ -24,6 +26,12 @@ public:
     Profile* SelectedProfile() const;
     // Also true when nothing is selected and there is no Off entry.
     bool IsOffSelected() const;
+    // The row drawn as active: the one the settings name, or the Off entry when they
+    // name none, or none that is listed.
+    bool IsActive(const Profile* profile) const;
+    // True when the settings name an active profile that could not be read or is not
+    // listed, so the Off entry stands in for it.
+    bool ActiveProfileLost() const;
 
     HRESULT ItemActivated(int index) override;
     HRESULT DrawItem(const DRAWITEMSTRUCT* draw) override;
@@ -41,12 +49,12 @@ public:
     HICON activeIcon = nullptr;
 
 private:
+    bool activeListed = false; // a stored row carries the settings' active key name
     HRESULT Reload();
     void Clear();
     HRESULT AddOffEntry();
     HRESULT LoadEntry(LPCWSTR keyName);
     static HRESULT CreateSampleProfile(ScreeningMode mode, UINT nameId);
-    bool IsActive(const Profile& profile) const;
     bool DetailFits(const DRAWITEMSTRUCT* draw, LPCWSTR text) const;
     void DestroyIcons();
 };

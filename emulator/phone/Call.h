@@ -9,6 +9,7 @@ struct CallOptions {
     std::wstring number;
     bool whileTalking = false; // another call is being talked on
     DWORD ringMs = 3000;
+    bool steps = false; // report when each step of the call happened
 };
 
 HRESULT RingCall(const CallOptions& options);

@@ -17,14 +17,6 @@ namespace {
 const size_t kMinMatchDigits = 7;
 const size_t kCompareDigits = 9;
 
-std::wstring Digits(const std::wstring& number) {
-    std::wstring digits;
-    for (wchar_t c : number)
-        if (c >= L'0' && c <= L'9')
-            digits.push_back(c);
-    return digits;
-}
-
 size_t CommonTrailingDigits(const std::wstring& a, const std::wstring& b) {
     size_t n = 0;
     while (n < a.size() && n < b.size() && a[a.size() - 1 - n] == b[b.size() - 1 - n])
@@ -48,13 +40,33 @@ size_t MatchStrength(const std::wstring& a, const std::wstring& b) {
 
 HRESULT FindCaller(const std::wstring& number, Caller* caller) {
     *caller = Caller();
+    using ContactDb::Digits;
     std::wstring ringing = Digits(number);
     if (ringing.empty())
         return S_OK;
-    std::vector<ContactRecord> records;
-    HRESULT hr = ContactDb::LoadAll(&records);
+    // The index names the few contacts that can match, so a ring costs the same with
+    // ten contacts or ten thousand; without one, every contact is looked at.
+    std::vector<DWORD> candidates;
+    bool indexed = false;
+    HRESULT hr =
+        ContactDb::FindByIndexKey(ContactDb::NumberIndexKey(number), &candidates, &indexed);
     if (FAILED(hr))
         return hr;
+    std::vector<ContactRecord> records;
+    if (!indexed) {
+        hr = ContactDb::LoadAll(&records);
+        if (FAILED(hr))
+            return hr;
+    }
+    for (DWORD oid : candidates) {
+        ContactRecord record;
+        hr = ContactDb::Load(oid, &record);
+        if (hr == HRESULT_FROM_WIN32(ERROR_NOT_FOUND))
+            continue; // a stale index entry
+        if (FAILED(hr))
+            return hr;
+        records.push_back(record);
+    }
     size_t best = 0;
     for (const ContactRecord& record : records) { // in OID order: ties keep the lowest
         for (const std::wstring& known : record.numbers) {

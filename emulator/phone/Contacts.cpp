@@ -2,6 +2,7 @@
 #include "phone/Output.h"
 #include "phone/Vcard.h"
 #include <pimstore/ContactDb.h>
+#include <map>
 
 namespace {
 
@@ -64,13 +65,20 @@ HRESULT ImportContacts(LPCWSTR path) {
         }
     }
 
+    // One look at the stored UIDs, one write of all the cards: a card whose UID is known
+    // updates that contact, also a card that an earlier card of this file added.
+    std::map<std::wstring, DWORD> known;
+    hr = ContactDb::LoadUids(&known);
+    std::vector<ContactRecord> records;
+    std::map<std::wstring, size_t> fresh; // UID to its new record, until it has an OID
     unsigned added = 0, updated = 0;
-    for (const VcardCard& card : cards) {
+    for (size_t i = 0; SUCCEEDED(hr) && i < cards.size(); ++i) {
+        const VcardCard& card = cards[i];
         ContactRecord record;
-        hr = ContactDb::FindByUid(card.uid, &record.oid);
-        if (FAILED(hr))
-            break;
-        const bool known = record.oid != 0;
+        auto stored = card.uid.empty() ? known.end() : known.find(card.uid);
+        auto pending = card.uid.empty() ? fresh.end() : fresh.find(card.uid);
+        if (stored != known.end())
+            record.oid = stored->second;
         record.fileAs = card.DisplayName();
         record.firstName = card.given;
         record.middleName = card.additional;
@@ -78,11 +86,18 @@ HRESULT ImportContacts(LPCWSTR path) {
         record.categories = JoinCategories(card.categories);
         record.uid = card.uid;
         record.numbers = card.numbers;
-        hr = ContactDb::Save(&record);
-        if (FAILED(hr))
-            break;
-        ++(known ? updated : added);
+        if (pending != fresh.end()) {
+            records[pending->second] = record; // the later card of the UID wins
+            ++updated;
+            continue;
+        }
+        if (record.oid == 0 && !card.uid.empty())
+            fresh[card.uid] = records.size();
+        ++(record.oid ? updated : added);
+        records.push_back(record);
     }
+    if (SUCCEEDED(hr) && !records.empty())
+        hr = ContactDb::SaveAll(&records);
     if (FAILED(hr)) {
         PrintError(L"cannot store the contacts (0x%08lx)", static_cast<unsigned long>(hr));
         return hr;

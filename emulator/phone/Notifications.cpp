@@ -20,6 +20,15 @@ struct NotificationBroker::Request {
 
 namespace {
 
+// How long a firing waits for a started program to be ready for its message.
+const DWORD kInputIdleMs = 5000;
+
+LONGLONG Counter() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
 bool SameText(const std::wstring& a, const std::wstring& b) {
     return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
@@ -139,6 +148,7 @@ NotificationBroker::~NotificationBroker() {
 
 void NotificationBroker::ValueChanged(HKEY root, LPCWSTR path, LPCWSTR name,
                                       const StateValue& before, const StateValue& after) {
+    const LONGLONG changedAt = Counter();
     const DWORD rootNumber = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(root));
     const std::wstring watchedPath = TrimPath(path);
     for (const std::wstring& requestName : RequestNames()) {
@@ -169,17 +179,20 @@ void NotificationBroker::ValueChanged(HKEY root, LPCWSTR path, LPCWSTR name,
         request.comparison = ReadDword(read(BROKER_COMPARISON_VALUE), REG_CT_ANYCHANGE);
         request.mask = ReadDword(read(BROKER_MASK_VALUE), 0xFFFFFFFF);
         request.target = read(BROKER_TARGET_VALUE);
-        if (ConditionHolds(request.comparison, request.mask, request.target, before, after))
+        if (ConditionHolds(request.comparison, request.mask, request.target, before, after)) {
+            timings.written = changedAt;
             Fire(request, after);
+        }
     }
 }
 
-bool NotificationBroker::Post(const Delivery& delivery) {
+bool NotificationBroker::Post(const Delivery& delivery, Timings* timings) {
     HWND window = FindWindowW(delivery.hasClass ? delivery.windowClass.c_str() : nullptr,
                               delivery.hasTitle ? delivery.title.c_str() : nullptr);
     if (!window)
         return false;
     PostMessageW(window, delivery.message, delivery.wParam, 0);
+    timings->posted = Counter();
     return true;
 }
 
@@ -193,7 +206,7 @@ void NotificationBroker::Fire(const Request& request, const StateValue& value) {
     // The message carries the new value when it is a number.
     delivery.wParam = value.kind == StateValue::Dword ? value.number : 0;
     const bool wantsWindow = delivery.hasClass || delivery.hasTitle;
-    if (wantsWindow && Post(delivery))
+    if (wantsWindow && Post(delivery, &timings))
         return;
 
     std::wstring commandLine = request.command;
@@ -204,6 +217,7 @@ void NotificationBroker::Fire(const Request& request, const StateValue& value) {
     PROCESS_INFORMATION process = {};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
+    timings.startCalled = Counter();
     // The started program gets none of the phone's handles: the phone's output stays
     // its own and ends when the phone ends.
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -212,35 +226,65 @@ void NotificationBroker::Fire(const Request& request, const StateValue& value) {
                    commandLine.c_str(), GetLastError());
         return;
     }
+    timings.started = Counter();
     CloseHandle(process.hThread);
     started.push_back(process.hProcess);
     if (wantsWindow) {
         delivery.process = process.hProcess;
         pending.push_back(delivery);
+        // The window comes before the program's message loop first waits: waiting for
+        // that moment delivers the message as soon as the program can take it, without
+        // looking for the window again and again meanwhile. A program that never waits
+        // for input (or ends first) only costs the bound; then the looking goes on.
+        WaitForInputIdle(process.hProcess, kInputIdleMs);
     }
 }
 
 void NotificationBroker::DeliverPending() {
     for (size_t i = 0; i < pending.size();) {
-        bool done = Post(pending[i]);
-        if (!done && WaitForSingleObject(pending[i].process, 0) == WAIT_OBJECT_0) {
-            // The program ended without making its window: one last look, then give up.
-            done = true;
-            if (!Post(pending[i]))
-                PrintError(L"the started program ended without a window for the message %u",
-                           pending[i].message);
-        }
-        if (done)
+        // The started program may end without a window (another instance of it holds
+        // the window, or is still making it): whichever window appears while the call
+        // rings takes the message.
+        if (Post(pending[i], &timings)) {
             pending.erase(pending.begin() + i);
-        else
-            ++i;
+            continue;
+        }
+        if (!pending[i].programEnded && WaitForSingleObject(pending[i].process, 0) == WAIT_OBJECT_0)
+            pending[i].programEnded = true;
+        ++i;
     }
+}
+
+void NotificationBroker::DropPending() {
+    DeliverPending();
+    for (const Delivery& delivery : pending)
+        PrintError(delivery.programEnded
+                       ? L"the started program ended, and no window took the message %u "
+                         L"while the call rang"
+                       : L"no window took the message %u while the call rang",
+                   delivery.message);
+    pending.clear();
+}
+
+size_t NotificationBroker::CrashedCount() const {
+    size_t crashed = 0;
+    for (HANDLE process : started) {
+        DWORD code = 0;
+        // Exception codes carry the error severity in their top bits.
+        if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0 &&
+            GetExitCodeProcess(process, &code) && code >= 0xC0000000u)
+            ++crashed;
+    }
+    return crashed;
+}
+
+bool NotificationBroker::HasPending() const {
+    return !pending.empty();
 }
 
 size_t NotificationBroker::WaitForStarted(DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
-        DeliverPending();
         size_t running = 0;
         for (HANDLE process : started)
             if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0)

@@ -14,10 +14,11 @@ const int kExitOk = 0;
 const int kExitFailed = 1;
 const int kExitUsage = 2;
 
-const wchar_t kUsage[] = L"usage: phone ring NUMBER|--withheld [--while-talking] [--ring-ms N]\n"
-                         L"       phone state\n"
-                         L"       phone device [smartphone|pocketpc] [--screen WxH] [--dpi N]\n"
-                         L"       phone contacts import FILE.vcf | list | clear";
+const wchar_t kUsage[] =
+    L"usage: phone ring NUMBER|--withheld [--while-talking] [--ring-ms N] [--steps]\n"
+    L"       phone state\n"
+    L"       phone device [smartphone|pocketpc] [--screen WxH] [--dpi N]\n"
+    L"       phone contacts import FILE.vcf | list | clear";
 
 int Usage(const wchar_t* problem, const wchar_t* detail = L"") {
     PrintError(L"%ls%ls\n%ls", problem, detail, kUsage);
@@ -71,6 +72,8 @@ int RingCommand(int argc, wchar_t** argv) {
             options.withheld = haveCaller = true;
         } else if (wcscmp(arg, L"--while-talking") == 0) {
             options.whileTalking = true;
+        } else if (wcscmp(arg, L"--steps") == 0) {
+            options.steps = true;
         } else if (wcscmp(arg, L"--ring-ms") == 0) {
             if (i + 1 >= argc || !ParseCount(argv[i + 1], 1, 3600000, &options.ringMs))
                 return Usage(L"--ring-ms needs a number of milliseconds from 1 to 3600000");

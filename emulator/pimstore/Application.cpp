@@ -2,6 +2,7 @@
 #include "pimstore/ContactDb.h"
 #include "pimstore/ContactItem.h"
 #include "pimstore/Module.h"
+#include <algorithm>
 #include <new>
 
 Application::Application() {
@@ -61,7 +62,21 @@ HRESULT Application::Logon(HWND) {
 
 HRESULT Application::Logoff() {
     InterlockedExchange(&loggedOn, 0);
+    lookups = 0;
+    haveSnapshot = false;
+    storedOids.clear();
     return S_OK;
+}
+
+bool Application::MayExist(DWORD oid) {
+    // A few lookups (a call's one) read the contact directly: no snapshot, whose cost
+    // grows with the address book.
+    const DWORD kLookupsBeforeSnapshot = 32;
+    if (!haveSnapshot && ++lookups > kLookupsBeforeSnapshot)
+        haveSnapshot = SUCCEEDED(ContactDb::Snapshot(&storedOids, &snapshotAbove));
+    if (!haveSnapshot || oid >= snapshotAbove)
+        return true;
+    return std::binary_search(storedOids.begin(), storedOids.end(), oid);
 }
 
 HRESULT Application::get_Version(BSTR* version) {
@@ -90,6 +105,8 @@ HRESULT Application::GetItemFromOid(long oid, IDispatch** item) {
     // Items are reached only within a session.
     if (!loggedOn)
         return E_UNEXPECTED;
+    if (!MayExist(static_cast<DWORD>(oid)))
+        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
     ContactRecord record;
     HRESULT hr = ContactDb::Load(static_cast<DWORD>(oid), &record);
     if (FAILED(hr))

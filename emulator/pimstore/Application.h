@@ -1,6 +1,7 @@
 // The application object of the contact database: log on, then reach contacts by OID.
 #pragma once
 #include <pimstore.h>
+#include <vector>
 
 class Application final : public IPOutlookApp {
 public:
@@ -29,6 +30,16 @@ public:
 private:
     ~Application();
 
+    // Whether a contact with the OID may exist. A session that looks up many OIDs (a
+    // long contact list) takes a snapshot of the stored OIDs once, so OIDs of contacts
+    // that are gone cost nothing; OIDs are never given twice, so one below the
+    // snapshot's counter that it lacks cannot appear later.
+    bool MayExist(DWORD oid);
+
     volatile LONG references = 1;
     volatile LONG loggedOn = 0;
+    DWORD lookups = 0;
+    bool haveSnapshot = false;
+    std::vector<DWORD> storedOids; // ascending
+    DWORD snapshotAbove = 0;
 };

@@ -1,6 +1,8 @@
 #include "pimstore/ContactDb.h"
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <set>
 
 namespace {
 
@@ -164,9 +166,9 @@ HRESULT ListOids(std::vector<DWORD>* oids) {
     return S_OK;
 }
 
-// Takes the next OID from the counter. Never hands out an OID that a stored contact
-// has, even if the counter was lost.
-HRESULT AllocateOid(DWORD* oid) {
+// Takes count OIDs in a row from the counter; *first is the first of them. Never hands
+// out an OID that a stored contact has, even if the counter was lost.
+HRESULT AllocateOids(DWORD count, DWORD* first) {
     MutexLock lock;
     if (!lock.Held())
         return HRESULT_FROM_WIN32(GetLastError());
@@ -192,16 +194,125 @@ HRESULT AllocateOid(DWORD* oid) {
             return HRESULT_FROM_WIN32(ERROR_DATABASE_FULL);
         next = oids.back() + 1;
     }
-    if (next == 0xFFFFFFFF)
+    // The last OID, 0xFFFFFFFF, is never given.
+    if (count == 0 || count > 0xFFFFFFFFu - next)
         return HRESULT_FROM_WIN32(ERROR_DATABASE_FULL);
-    DWORD following = next + 1;
+    DWORD following = next + count;
     hr = FromWin32(RegSetValueExW(database.key, CONTACTDB_NEXTOID_VALUE, 0, REG_DWORD,
                                   reinterpret_cast<const BYTE*>(&following), sizeof(following)));
     if (FAILED(hr))
         return hr;
-    *oid = next;
+    *first = next;
     return S_OK;
 }
+
+HRESULT WriteContact(HKEY database, DWORD oid, const ContactRecord& record) {
+    Key contact;
+    HRESULT hr = FromWin32(RegCreateKeyExW(database, std::to_wstring(oid).c_str(), 0, nullptr, 0,
+                                           KEY_SET_VALUE, nullptr, &contact.key, nullptr));
+    if (SUCCEEDED(hr))
+        hr = WriteText(contact.key, kFileAs, record.fileAs);
+    if (SUCCEEDED(hr))
+        hr = WriteText(contact.key, kFirstName, record.firstName);
+    if (SUCCEEDED(hr))
+        hr = WriteText(contact.key, kMiddleName, record.middleName);
+    if (SUCCEEDED(hr))
+        hr = WriteText(contact.key, kLastName, record.lastName);
+    if (SUCCEEDED(hr))
+        hr = WriteText(contact.key, kCategories, record.categories);
+    if (SUCCEEDED(hr))
+        hr = WriteText(contact.key, kUid, record.uid);
+    if (SUCCEEDED(hr))
+        hr = WriteList(contact.key, kNumbers, record.numbers);
+    return hr;
+}
+
+// The number index in memory: read whole, changed, written back where it changed.
+class NumberIndex {
+public:
+    HRESULT Load() {
+        entries.clear();
+        complete = false;
+        LONG code =
+            RegOpenKeyExW(CONTACTDB_ROOT, CONTACTDB_INDEX_PATH, 0, KEY_QUERY_VALUE, &index.key);
+        if (code == ERROR_FILE_NOT_FOUND)
+            return S_OK;
+        if (code != ERROR_SUCCESS)
+            return FromWin32(code);
+        std::vector<BYTE> data(4096);
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[64];
+            DWORD chars = ARRAYSIZE(name);
+            DWORD type = 0;
+            DWORD bytes = static_cast<DWORD>(data.size());
+            code = RegEnumValueW(index.key, i, name, &chars, nullptr, &type, data.data(), &bytes);
+            if (code == ERROR_MORE_DATA) {
+                data.resize(bytes);
+                --i;
+                continue;
+            }
+            if (code == ERROR_NO_MORE_ITEMS)
+                break;
+            if (code != ERROR_SUCCESS)
+                return FromWin32(code);
+            if (wcscmp(name, CONTACTDB_INDEX_COMPLETE_VALUE) == 0) {
+                DWORD value = 0;
+                if (type == REG_DWORD && bytes == sizeof(value))
+                    memcpy(&value, data.data(), sizeof(value));
+                complete = value == 1;
+                continue;
+            }
+            if (type != REG_BINARY)
+                continue;
+            std::vector<DWORD>& oids = entries[name];
+            oids.resize(bytes / sizeof(DWORD));
+            memcpy(oids.data(), data.data(), oids.size() * sizeof(DWORD));
+        }
+        return S_OK;
+    }
+
+    void Add(const ContactRecord& record) {
+        for (const std::wstring& number : record.numbers) {
+            std::wstring key = ContactDb::NumberIndexKey(number);
+            if (key.empty())
+                continue;
+            std::vector<DWORD>& oids = entries[key];
+            auto at = std::lower_bound(oids.begin(), oids.end(), record.oid);
+            if (at != oids.end() && *at == record.oid)
+                continue;
+            oids.insert(at, record.oid);
+            changed.insert(key);
+        }
+    }
+
+    HRESULT Save() {
+        Key writable;
+        HRESULT hr = FromWin32(RegCreateKeyExW(CONTACTDB_ROOT, CONTACTDB_INDEX_PATH, 0, nullptr, 0,
+                                               KEY_SET_VALUE, nullptr, &writable.key, nullptr));
+        for (auto it = changed.begin(); SUCCEEDED(hr) && it != changed.end(); ++it) {
+            const std::vector<DWORD>& oids = entries[*it];
+            hr = FromWin32(RegSetValueExW(writable.key, it->c_str(), 0, REG_BINARY,
+                                          reinterpret_cast<const BYTE*>(oids.data()),
+                                          static_cast<DWORD>(oids.size() * sizeof(DWORD))));
+        }
+        if (SUCCEEDED(hr)) {
+            const DWORD one = 1;
+            hr =
+                FromWin32(RegSetValueExW(writable.key, CONTACTDB_INDEX_COMPLETE_VALUE, 0, REG_DWORD,
+                                         reinterpret_cast<const BYTE*>(&one), sizeof(one)));
+        }
+        if (SUCCEEDED(hr))
+            changed.clear();
+        return hr;
+    }
+
+    bool complete = false;
+
+private:
+    Key index;
+    std::map<std::wstring, std::vector<DWORD>> entries;
+    std::set<std::wstring> changed;
+};
 
 } // namespace
 
@@ -257,56 +368,104 @@ HRESULT LoadAll(std::vector<ContactRecord>* records) {
     return S_OK;
 }
 
-HRESULT Save(ContactRecord* record) {
-    DWORD oid = record->oid;
-    if (oid == 0) {
-        HRESULT hr = AllocateOid(&oid);
-        if (FAILED(hr))
-            return hr;
-    }
-    Key contact;
-    HRESULT hr = FromWin32(RegCreateKeyExW(CONTACTDB_ROOT, ContactPath(oid).c_str(), 0, nullptr, 0,
-                                           KEY_SET_VALUE, nullptr, &contact.key, nullptr));
-    if (SUCCEEDED(hr))
-        hr = WriteText(contact.key, kFileAs, record->fileAs);
-    if (SUCCEEDED(hr))
-        hr = WriteText(contact.key, kFirstName, record->firstName);
-    if (SUCCEEDED(hr))
-        hr = WriteText(contact.key, kMiddleName, record->middleName);
-    if (SUCCEEDED(hr))
-        hr = WriteText(contact.key, kLastName, record->lastName);
-    if (SUCCEEDED(hr))
-        hr = WriteText(contact.key, kCategories, record->categories);
-    if (SUCCEEDED(hr))
-        hr = WriteText(contact.key, kUid, record->uid);
-    if (SUCCEEDED(hr))
-        hr = WriteList(contact.key, kNumbers, record->numbers);
-    if (FAILED(hr)) {
-        // Half a new contact would show up with missing fields; leave none.
-        if (record->oid == 0) {
-            RegCloseKey(contact.key);
-            contact.key = nullptr;
-            RegDeleteTreeW(CONTACTDB_ROOT, ContactPath(oid).c_str());
-        }
+HRESULT SaveAll(std::vector<ContactRecord>* records) {
+    DWORD fresh = 0;
+    for (const ContactRecord& record : *records)
+        fresh += record.oid == 0 ? 1 : 0;
+    // Held until the contacts are written, so that a snapshot never sees an OID given
+    // but not yet stored.
+    MutexLock lock;
+    if (!lock.Held())
+        return HRESULT_FROM_WIN32(GetLastError());
+    DWORD next = 0;
+    HRESULT hr = fresh ? AllocateOids(fresh, &next) : S_OK;
+    if (FAILED(hr))
         return hr;
+    NumberIndex index;
+    hr = index.Load();
+    if (SUCCEEDED(hr) && !index.complete) {
+        // A database from before the index: indexed once, whole.
+        std::vector<ContactRecord> stored;
+        hr = LoadAll(&stored);
+        for (const ContactRecord& record : stored)
+            index.Add(record);
     }
-    record->oid = oid;
+    if (FAILED(hr))
+        return hr;
+    Key database;
+    hr = FromWin32(RegCreateKeyExW(CONTACTDB_ROOT, CONTACTDB_PATH, 0, nullptr, 0,
+                                   KEY_CREATE_SUB_KEY | KEY_SET_VALUE, nullptr, &database.key,
+                                   nullptr));
+    for (size_t i = 0; SUCCEEDED(hr) && i < records->size(); ++i) {
+        ContactRecord& record = (*records)[i];
+        const DWORD oid = record.oid ? record.oid : next++;
+        hr = WriteContact(database.key, oid, record);
+        if (FAILED(hr)) {
+            // Half a new contact would show up with missing fields; leave none.
+            if (record.oid == 0)
+                RegDeleteTreeW(CONTACTDB_ROOT, ContactPath(oid).c_str());
+            break;
+        }
+        record.oid = oid;
+        index.Add(record);
+    }
+    // What was written is indexed, also when a later record failed.
+    HRESULT indexed = index.Save();
+    return FAILED(hr) ? hr : indexed;
+}
+
+HRESULT Snapshot(std::vector<DWORD>* oids, DWORD* above) {
+    // Writers hold the counter's lock until their contacts are written, so every OID
+    // given so far is either stored or gone.
+    MutexLock lock;
+    if (!lock.Held())
+        return HRESULT_FROM_WIN32(GetLastError());
+    HRESULT hr = ListOids(oids);
+    if (FAILED(hr))
+        return hr;
+    *above = oids->empty() ? 1 : oids->back() == 0xFFFFFFFF ? 0xFFFFFFFF : oids->back() + 1;
+    Key database;
+    if (RegOpenKeyExW(CONTACTDB_ROOT, CONTACTDB_PATH, 0, KEY_QUERY_VALUE, &database.key) ==
+        ERROR_SUCCESS) {
+        DWORD counter = 0, bytes = sizeof(counter);
+        if (RegGetValueW(database.key, nullptr, CONTACTDB_NEXTOID_VALUE, RRF_RT_REG_DWORD, nullptr,
+                         &counter, &bytes) == ERROR_SUCCESS &&
+            counter > *above)
+            *above = counter;
+    }
     return S_OK;
 }
 
-HRESULT FindByUid(const std::wstring& uid, DWORD* oid) {
-    *oid = 0;
-    if (uid.empty())
-        return S_OK;
-    std::vector<ContactRecord> records;
-    HRESULT hr = LoadAll(&records);
+HRESULT LoadUids(std::map<std::wstring, DWORD>* oids) {
+    oids->clear();
+    std::vector<DWORD> stored;
+    HRESULT hr = ListOids(&stored);
     if (FAILED(hr))
         return hr;
-    for (const ContactRecord& record : records) {
-        if (record.uid == uid) {
-            *oid = record.oid;
-            break;
+    Key database;
+    LONG code = RegOpenKeyExW(CONTACTDB_ROOT, CONTACTDB_PATH, 0, KEY_QUERY_VALUE, &database.key);
+    if (code == ERROR_FILE_NOT_FOUND)
+        return S_OK;
+    if (code != ERROR_SUCCESS)
+        return FromWin32(code);
+    for (DWORD oid : stored) {
+        wchar_t uid[512];
+        DWORD bytes = sizeof(uid);
+        code = RegGetValueW(database.key, std::to_wstring(oid).c_str(), kUid, RRF_RT_REG_SZ,
+                            nullptr, uid, &bytes);
+        std::wstring text;
+        if (code == ERROR_MORE_DATA) {
+            Key contact;
+            if (RegOpenKeyExW(database.key, std::to_wstring(oid).c_str(), 0, KEY_QUERY_VALUE,
+                              &contact.key) == ERROR_SUCCESS &&
+                SUCCEEDED(ReadText(contact.key, kUid, &text)))
+                code = ERROR_SUCCESS;
+        } else if (code == ERROR_SUCCESS) {
+            text = uid;
         }
+        // A contact without a UID, or removed meanwhile, has nothing to match.
+        if (code == ERROR_SUCCESS && !text.empty() && !oids->count(text))
+            (*oids)[text] = oid;
     }
     return S_OK;
 }
@@ -321,6 +480,61 @@ HRESULT Clear() {
         if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND)
             return FromWin32(code);
     }
+    // An empty database is indexed completely by an empty index.
+    LONG code = RegDeleteTreeW(CONTACTDB_ROOT, CONTACTDB_INDEX_PATH);
+    if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND)
+        return FromWin32(code);
+    NumberIndex index;
+    return index.Save();
+}
+
+std::wstring Digits(const std::wstring& number) {
+    std::wstring digits;
+    for (wchar_t c : number)
+        if (c >= L'0' && c <= L'9')
+            digits.push_back(c);
+    return digits;
+}
+
+std::wstring NumberIndexKey(const std::wstring& number) {
+    const size_t kIndexDigits = 7;
+    std::wstring digits = Digits(number);
+    return digits.size() <= kIndexDigits ? digits : digits.substr(digits.size() - kIndexDigits);
+}
+
+HRESULT FindByIndexKey(const std::wstring& key, std::vector<DWORD>* oids, bool* indexed) {
+    oids->clear();
+    *indexed = false;
+    Key index;
+    LONG code = RegOpenKeyExW(CONTACTDB_ROOT, CONTACTDB_INDEX_PATH, 0, KEY_QUERY_VALUE, &index.key);
+    if (code == ERROR_FILE_NOT_FOUND)
+        return S_OK;
+    if (code != ERROR_SUCCESS)
+        return FromWin32(code);
+    DWORD complete = 0, bytes = sizeof(complete);
+    if (RegGetValueW(index.key, nullptr, CONTACTDB_INDEX_COMPLETE_VALUE, RRF_RT_REG_DWORD, nullptr,
+                     &complete, &bytes) != ERROR_SUCCESS ||
+        complete != 1)
+        return S_OK;
+    *indexed = true;
+    if (key.empty())
+        return S_OK;
+    bytes = 0;
+    code = RegQueryValueExW(index.key, key.c_str(), nullptr, nullptr, nullptr, &bytes);
+    if (code == ERROR_FILE_NOT_FOUND)
+        return S_OK;
+    if (code != ERROR_SUCCESS)
+        return FromWin32(code);
+    oids->resize(bytes / sizeof(DWORD));
+    bytes = static_cast<DWORD>(oids->size() * sizeof(DWORD));
+    code = RegQueryValueExW(index.key, key.c_str(), nullptr, nullptr,
+                            reinterpret_cast<BYTE*>(oids->data()), &bytes);
+    if (code != ERROR_SUCCESS) {
+        oids->clear();
+        return FromWin32(code);
+    }
+    oids->resize(bytes / sizeof(DWORD));
+    std::sort(oids->begin(), oids->end());
     return S_OK;
 }
 

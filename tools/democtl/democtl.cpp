@@ -900,10 +900,20 @@ std::vector<DWORD> VesperaProcesses() {
 
 // Counts the vespera.exe processes that come up while it watches; those running at the
 // start do not count. Checks often enough to see even the shortest run, which loads a
-// program and several libraries.
-int Watch(DWORD milliseconds) {
+// program and several libraries. The ready file, when named, is made once the processes
+// running at the start are known, so that the caller can ring without missing a start.
+int Watch(DWORD milliseconds, const wchar_t* readyFile) {
     std::vector<DWORD> seen = VesperaProcesses();
     const size_t before = seen.size();
+    if (readyFile) {
+        HANDLE ready = CreateFileW(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (ready == INVALID_HANDLE_VALUE) {
+            Fail(L"cannot make %ls (error %lu)", readyFile, GetLastError());
+            return kExitFailed;
+        }
+        CloseHandle(ready);
+    }
     const ULONGLONG deadline = GetTickCount64() + milliseconds;
     while (GetTickCount64() < deadline) {
         for (DWORD id : VesperaProcesses()) {
@@ -1127,7 +1137,7 @@ int Usage() {
                           L"       democtl new NAME MODE [--contact TEXT]... [--category TEXT] "
                           L"[--shot FILE.bmp]\n"
                           L"       democtl activate NAME\n"
-                          L"       democtl watch MILLISECONDS\n"
+                          L"       democtl watch MILLISECONDS [READYFILE]\n"
                           L"       democtl history [MAIN.bmp HISTORY.bmp]\n"
                           L"       democtl print-history\n"
                           L"       democtl seed-history\n"
@@ -1177,12 +1187,12 @@ int wmain(int argc, wchar_t** argv) {
         return ParseNew(argc, argv);
     if (argc == 3 && std::wcscmp(argv[1], L"activate") == 0)
         return Activate(argv[2]);
-    if (argc == 3 && std::wcscmp(argv[1], L"watch") == 0) {
+    if ((argc == 3 || argc == 4) && std::wcscmp(argv[1], L"watch") == 0) {
         wchar_t* end = nullptr;
         unsigned long milliseconds = std::wcstoul(argv[2], &end, 10);
         if (*end || milliseconds == 0 || milliseconds > 600000)
             return Usage();
-        return Watch(milliseconds);
+        return Watch(milliseconds, argc == 4 ? argv[3] : nullptr);
     }
     if (argc == 2 && std::wcscmp(argv[1], L"history") == 0)
         return History(nullptr, nullptr);

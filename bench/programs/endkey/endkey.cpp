@@ -1,15 +1,19 @@
 // The floor of a refusal: a Win32 program that presses End and does nothing else,
 // started by the broker the way Vespera is. With "/BlockAll" on its command line it
 // presses End at once, as Vespera's fast path does. Otherwise it takes the steps of
-// Vespera's notification run without the work: a hidden main window, the message loop,
-// End on the broker's message, then it closes itself and ends.
+// Vespera's notification run without the work: a hidden main window under Vespera's
+// class and title (so the broker looks it up alike), the message loop, End on the
+// broker's message, then it closes itself and ends.
 #include <windows.h>
 #include <wchar.h>
+#ifdef STEP_CLOCK
+#include "StepClock.h"
+#endif
 
 namespace {
 
-const WCHAR kWindowClass[] = L"EndKeyBenchClass";
-const WCHAR kWindowTitle[] = L"EndKeyBench";
+const WCHAR kWindowClass[] = L"VesperaClass";
+const WCHAR kWindowTitle[] = L"Vespera";
 const UINT kIncomingCallMessage = WM_USER + 1;
 
 void PressEnd() {
@@ -34,6 +38,9 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+#ifdef STEP_CLOCK
+    StartStepClock();
+#endif
     if (commandLine && wcsstr(commandLine, L"/BlockAll")) {
         PressEnd();
         return 0;
