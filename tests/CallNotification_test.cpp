@@ -165,3 +165,24 @@ TEST_F(RejectCallTest, AnUnreadableStatusCountsAsNoCallTalkedOn) {
     RejectCall();
     EXPECT_EQ(2u, recorder.KeysBeforeSentinel().size());
 }
+
+// The repeat minutes travel on the block-all command, and the fast path reads them back;
+// anything that is not a number of minutes there counts as the option off.
+TEST_F(CallNotificationTest, BlockAllCarriesTheRepeatMinutesOnItsCommand) {
+    ASSERT_EQ(S_OK, SetCallNotification(1, false, 5));
+    EXPECT_EQ(QuotedSelf() + L" /BlockAll /Repeat:5",
+              ReadStoredRequest(kIncomingCallNotification).command);
+    ASSERT_EQ(S_OK, SetCallNotification(1, false, 500));
+    EXPECT_EQ(QuotedSelf() + L" /BlockAll /Repeat:60",
+              ReadStoredRequest(kIncomingCallNotification).command);
+    ASSERT_EQ(S_OK, SetCallNotification(1, false, 0));
+    EXPECT_EQ(QuotedSelf() + L" /BlockAll", ReadStoredRequest(kIncomingCallNotification).command);
+
+    EXPECT_EQ(5u,
+              RepeatMinutesFromCommandLine(L"\"v.exe\" /BlockAll /Repeat:5 Vespera.IncomingCall"));
+    EXPECT_EQ(15u, RepeatMinutesFromCommandLine(L"\"v.exe\" /BlockAll /Repeat:15"));
+    EXPECT_EQ(60u, RepeatMinutesFromCommandLine(L"/Repeat:99999999999999"));
+    for (LPCWSTR malformed : {L"/BlockAll", L"/Repeat:", L"/Repeat:5x", L"/Repeat:-5", L""})
+        EXPECT_EQ(0u, RepeatMinutesFromCommandLine(malformed)) << malformed;
+    EXPECT_EQ(0u, RepeatMinutesFromCommandLine(nullptr));
+}
