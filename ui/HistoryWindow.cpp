@@ -28,28 +28,9 @@ HRESULT HistoryWindow::Run(HWND owner) {
 
 INT_PTR CALLBACK HistoryWindow::DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
                                                 LPARAM lParam) {
-    WindowObject* object = nullptr;
-    if (message == WM_INITDIALOG) {
-        object = reinterpret_cast<WindowObject*>(lParam);
-        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
-        if (object)
-            object->hwnd = dialog;
-    } else {
-        object = reinterpret_cast<WindowObject*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
-    }
-    // Desktop Windows sends WM_SETFONT and a few more before WM_INITDIALOG.
-    if (!object)
-        return FALSE;
-    bool handled = false;
-    object->HandleMessage(dialog, message, wParam, lParam, handled);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
-        object->hwnd = nullptr;
-    }
+    const INT_PTR result = WindowObject::DialogProcedure(dialog, message, wParam, lParam);
     // The focus is set by Initialise: FALSE keeps the dialog manager from moving it.
-    if (message == WM_INITDIALOG)
-        return FALSE;
-    return handled ? TRUE : FALSE;
+    return message == WM_INITDIALOG ? FALSE : result;
 }
 
 LRESULT HistoryWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

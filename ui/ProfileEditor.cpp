@@ -264,25 +264,7 @@ bool ProfileEditor::IsPocketPC() const {
 
 INT_PTR CALLBACK ProfileEditor::DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
                                                 LPARAM lParam) {
-    WindowObject* object = nullptr;
-    if (message == WM_INITDIALOG) {
-        object = reinterpret_cast<WindowObject*>(lParam);
-        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
-        if (object)
-            object->hwnd = dialog;
-    } else {
-        object = reinterpret_cast<WindowObject*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
-    }
-    // Desktop Windows sends WM_SETFONT and a few more before WM_INITDIALOG.
-    if (!object)
-        return FALSE;
-    bool handled = false;
-    object->HandleMessage(dialog, message, wParam, lParam, handled);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
-        object->hwnd = nullptr;
-    }
-    return handled ? TRUE : FALSE;
+    return WindowObject::DialogProcedure(dialog, message, wParam, lParam);
 }
 
 LRESULT ProfileEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
