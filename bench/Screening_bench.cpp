@@ -35,6 +35,8 @@ namespace {
 const WCHAR kAppKey[] = L"Software\\Quorvane\\Vespera";
 const WCHAR kActiveProfileValue[] = L"ActiveProfile";
 const int kCalls = 30;
+// "ring N" rings N calls a case instead, for a closer median.
+int ringCalls = kCalls;
 
 double NowMs() {
     static LARGE_INTEGER frequency = [] {
@@ -235,6 +237,7 @@ struct RingCase {
     std::wstring ring;          // phone.exe's arguments
     std::vector<double> ms;
     std::vector<double> wholeRun; // phone.exe from start to exit, after the program ended
+    std::vector<double> byRound;  // one a round, -1 for a miss: pairs each call with the floor's
     int missed = 0;
 };
 
@@ -384,7 +387,7 @@ int RingSteps(std::vector<RingCase>& cases, int calls) {
 
 int RingToEnd() {
     std::printf("Ring to End through phone.exe and the broker, %d calls each, interleaved\n",
-                kCalls);
+                ringCalls);
     SavedKey request(BROKER_ROOT,
                      std::wstring(BROKER_REQUESTS_PATH) + L"\\" + kIncomingCallNotification);
     HKEY requests = nullptr;
@@ -431,6 +434,18 @@ int RingToEnd() {
                                      vesperaTitle, allowListed, contactCall));
             cases.push_back(MakeCase("vespera notification, AllowCategory", vespera, vesperaClass,
                                      vesperaTitle, allowCategory, contactCall));
+            // VESPERA_RING_OTHER names another vespera.exe (an older build, a variant) to
+            // ring side by side in the category modes and one other mode.
+            WCHAR other[MAX_PATH] = L"";
+            if (GetEnvironmentVariableW(L"VESPERA_RING_OTHER", other, MAX_PATH)) {
+                const std::wstring command = L"\"" + std::wstring(other) + L"\"";
+                cases.push_back(MakeCase("other notification, BlockUnknown", command, vesperaClass,
+                                         vesperaTitle, blockUnknown, withheld));
+                cases.push_back(MakeCase("other notification, BlockCategory", command, vesperaClass,
+                                         vesperaTitle, blockCategory, contactCall));
+                cases.push_back(MakeCase("other notification, AllowCategory", command, vesperaClass,
+                                         vesperaTitle, allowCategory, contactCall));
+            }
             const size_t notificationCases = cases.size();
             cases.push_back(MakeCase("floor: endkey /BlockAll", endKey + L" /BlockAll", nullptr,
                                      nullptr, L"", withheld));
@@ -440,9 +455,13 @@ int RingToEnd() {
             // change in machine load hits every case alike.
             for (RingCase& ringCase : cases)
                 RingOnce(ringCase, false);
-            for (int call = 0; call < kCalls; ++call)
-                for (RingCase& ringCase : cases)
+            for (int call = 0; call < ringCalls; ++call)
+                for (RingCase& ringCase : cases) {
+                    const size_t before = ringCase.ms.size();
                     RingOnce(ringCase, true);
+                    ringCase.byRound.push_back(ringCase.ms.size() > before ? ringCase.ms.back()
+                                                                           : -1);
+                }
             for (const RingCase& ringCase : cases) {
                 PrintRow(ringCase.label, ringCase.ms, "ms");
                 if (ringCase.missed)
@@ -456,15 +475,29 @@ int RingToEnd() {
             double blockAllFloor = Percentile(cases[notificationCases].ms, 0.5);
             if (notificationFloor > 0 && blockAllFloor > 0) {
                 for (size_t c = 1; c < notificationCases; ++c)
-                    std::printf("  median ratio %-36s / floor  %.2f\n", cases[c].label + 8,
+                    std::printf("  median ratio %-38s / floor  %.2f\n", cases[c].label,
                                 Percentile(cases[c].ms, 0.5) / notificationFloor);
-                std::printf("  median ratio %-36s / floor  %.2f\n", "/BlockAll",
+                std::printf("  median ratio %-38s / floor  %.2f\n", "vespera /BlockAll",
                             Percentile(cases[notificationCases + 1].ms, 0.5) / blockAllFloor);
             }
+            // The machine's pace drifts over a run; the ratio of each call to the floor's
+            // call of the same round leaves most of that drift out.
+            auto pairedRatio = [](const RingCase& ringCase, const RingCase& floor) {
+                std::vector<double> ratios;
+                for (size_t r = 0; r < ringCase.byRound.size() && r < floor.byRound.size(); ++r)
+                    if (ringCase.byRound[r] > 0 && floor.byRound[r] > 0)
+                        ratios.push_back(ringCase.byRound[r] / floor.byRound[r]);
+                return Percentile(ratios, 0.5);
+            };
+            for (size_t c = 1; c < notificationCases; ++c)
+                std::printf("  median of the ratios by round %-38s %.2f\n", cases[c].label,
+                            pairedRatio(cases[c], cases[0]));
+            std::printf("  median of the ratios by round %-38s %.2f\n", "vespera /BlockAll",
+                        pairedRatio(cases[notificationCases + 1], cases[notificationCases]));
 
             std::printf("\nWhere the time goes: cold notification runs of the timed copies, "
                         "%d calls each, interleaved\n",
-                        kCalls);
+                        ringCalls);
             const std::wstring vesperaSteps = L"\"" + benchDir + L"vespera-steps.exe" + L"\"";
             std::vector<RingCase> timed;
             timed.push_back(MakeCase("floor", L"\"" + benchDir + L"endkey-steps.exe\"",
@@ -473,7 +506,7 @@ int RingToEnd() {
                                      blockUnknown, withheld));
             timed.push_back(MakeCase("BlockCategory", vesperaSteps, vesperaClass, vesperaTitle,
                                      blockCategory, contactCall));
-            status |= RingSteps(timed, kCalls);
+            status |= RingSteps(timed, ringCalls);
         }
     }
     request.Restore();
@@ -774,6 +807,8 @@ int wmain(int argc, wchar_t** argv) {
         return ColdContactStore(static_cast<DWORD>(wcstoul(argv[2], nullptr, 10)));
     // One part alone when named: ring, screen, startup or store.
     auto wanted = [&](const wchar_t* part) { return argc < 2 || wcscmp(argv[1], part) == 0; };
+    if (argc == 3 && wcscmp(argv[1], L"ring") == 0 && _wtoi(argv[2]) > 0)
+        ringCalls = _wtoi(argv[2]);
     SavedSettings settings;
     int status = 0;
     if (wanted(L"ring"))
