@@ -2,8 +2,10 @@
 #include "app/LazyProc.h"
 #include "app/MainWindow.h"
 #include "app/Process.h"
+#include "platform/Cursor.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
+#include "screening/CategoryWarmUp.h"
 #include "screening/ScreenIncomingCall.h"
 #include <aygshell.h>
 #include <commctrl.h>
@@ -72,11 +74,17 @@ HRESULT CreateMainWindow(HINSTANCE instance, int showCommand) {
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = MainWindow::ClassProcedure;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kApplicationIcon));
+    // A hidden window made for a call needs no icon.
+    if (!LaunchedByNotification)
+        windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kApplicationIcon));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
     windowClass.lpszClassName = kMainWindowClass;
     if (!RegisterClassW(&windowClass))
         return E_FAIL;
+    // The window's class has connected the process to the display; the window itself
+    // takes a while yet, which the contact database can use.
+    if (LaunchedByNotification && ActiveProfileLooksUpCategories(mainWindow.settings))
+        TheCategoryWarmUp().Start();
 
     HWND window = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_CAPTION, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
@@ -119,10 +127,12 @@ int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
     switch (ClassifyCommandLine(commandLine)) {
     case LaunchMode::BlockAll:
         // The fast path: nothing but the refusal.
+        waitCursorsHidden = true;
         ScreenBlockAllCall(RepeatMinutesFromCommandLine(commandLine));
         return 0;
     case LaunchMode::Notification:
         LaunchedByNotification = true;
+        waitCursorsHidden = true;
         showCommand = SW_HIDE;
         break;
     case LaunchMode::Interactive:
@@ -147,9 +157,13 @@ int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
             return 0;
     }
 
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
-        return 0;
-    resources.comInitialised = true;
+    // The run for a call leaves COM to the contact store, which only the category modes
+    // open: the other modes never pay for it.
+    if (!LaunchedByNotification) {
+        if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
+            return 0;
+        resources.comInitialised = true;
+    }
 
     if (FAILED(CreateMainWindow(instance, showCommand)))
         return 0;

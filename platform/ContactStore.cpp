@@ -27,11 +27,19 @@ HRESULT ContactStore::Open(HWND owner) {
     if (application)
         return S_OK;
     WaitCursor wait;
-    IPOutlookApp* created = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IPOutlookApp, reinterpret_cast<void**>(&created));
-    if (FAILED(hr))
+    // A process started for a call joins COM only here, when its decision needs the
+    // contacts. A thread that is in a single-threaded apartment already stays there.
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (FAILED(hr) && hr != RPC_E_CHANGED_MODE)
         return hr;
+    joinedApartment = SUCCEEDED(hr);
+    IPOutlookApp* created = nullptr;
+    hr = CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER, IID_IPOutlookApp,
+                          reinterpret_cast<void**>(&created));
+    if (FAILED(hr)) {
+        Close();
+        return hr;
+    }
     application = created;
     hr = application->Logon(owner);
     if (FAILED(hr))
@@ -40,11 +48,15 @@ HRESULT ContactStore::Open(HWND owner) {
 }
 
 void ContactStore::Close() {
-    if (!application)
-        return;
-    application->Logoff();
-    application->Release();
-    application = nullptr;
+    if (application) {
+        application->Logoff();
+        application->Release();
+        application = nullptr;
+    }
+    if (joinedApartment) {
+        joinedApartment = false;
+        CoUninitialize();
+    }
 }
 
 HRESULT ContactStore::GetContact(DWORD oid, IContact** contact) {

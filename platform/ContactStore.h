@@ -12,10 +12,12 @@ public:
     ContactStore(const ContactStore&) = delete;
     ContactStore& operator=(const ContactStore&) = delete;
 
-    // Creates the application object and logs on with the window (borrowed). Does
-    // nothing when the store is open. Needs COM initialised on the calling thread.
+    // Joins the calling thread to the multithreaded apartment for as long as the store
+    // is open, creates the application object and logs on with the window (borrowed).
+    // Does nothing when the store is open.
     HRESULT Open(HWND owner);
-    // Logs off and releases the application object, when there is one.
+    // Logs off and releases the application object, when there is one, and leaves the
+    // apartment.
     void Close();
     bool IsOpen() const { return application != nullptr; }
 
@@ -29,4 +31,5 @@ public:
 
 private:
     IPOutlookApp* application = nullptr;
+    bool joinedApartment = false;
 };

@@ -1,6 +1,7 @@
 #include "screening/ContactCategories.h"
 #include "app/LazyProc.h"
 #include "platform/ContactStore.h"
+#include "screening/CategoryWarmUp.h"
 
 HRESULT ContactCategories::Match(DWORD oid, LPCWSTR category, CategoryMatch* match) {
     if (!category || !match)
@@ -9,6 +10,8 @@ HRESULT ContactCategories::Match(DWORD oid, LPCWSTR category, CategoryMatch* mat
     ContactStore store;
     IContact* contact = nullptr;
     BSTR categories = nullptr;
+    // What the run's warm-up thread loads must be in place before the store is used.
+    TheCategoryWarmUp().Finish();
     HRESULT hr = store.Open(owner);
     if (SUCCEEDED(hr))
         hr = store.GetContact(oid, &contact);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -139,6 +140,35 @@ TEST_F(ContactStoreTest, OpenTwiceKeepsOneSessionAndCloseReleasesEverything) {
         EXPECT_EQ(S_FALSE, ContactServerCanUnload());
     } // the destructor closes
     EXPECT_EQ(S_OK, ContactServerCanUnload());
+}
+
+// A process started for a call joins COM only when its store opens; the store must leave
+// the thread as it found it, in no apartment or in its own.
+TEST_F(ContactStoreTest, OpensOnAThreadWithoutComAndLeavesItAsItWas) {
+    for (DWORD apartment : {0ul, static_cast<DWORD>(COINIT_APARTMENTTHREADED)}) {
+        HRESULT opened = E_FAIL, found = E_FAIL, afterwards = E_FAIL;
+        std::thread([&] {
+            if (apartment)
+                CoInitializeEx(nullptr, apartment);
+            {
+                ContactStore store;
+                opened = store.Open(nullptr);
+                IContact* contact = nullptr;
+                found = store.GetContact(oids["Ada Byron"], &contact);
+                if (contact)
+                    contact->Release();
+            }
+            // S_OK: the thread was outside COM again; S_FALSE: still in its apartment.
+            afterwards = CoInitializeEx(
+                nullptr, apartment ? apartment : static_cast<DWORD>(COINIT_MULTITHREADED));
+            CoUninitialize();
+            if (apartment)
+                CoUninitialize();
+        }).join();
+        EXPECT_EQ(S_OK, opened) << apartment;
+        EXPECT_EQ(S_OK, found) << apartment;
+        EXPECT_EQ(apartment ? S_FALSE : S_OK, afterwards) << apartment;
+    }
 }
 
 TEST_F(ContactStoreTest, MethodsSitInTheSlotsThePlatformGivesThem) {

@@ -1,6 +1,7 @@
 // The screening decision in process: the real registry for profiles and phone state,
 // the real contact database, and the End key seen by a low-level keyboard hook.
 #include "app/MainWindow.h"
+#include "screening/CategoryWarmUp.h"
 #include "screening/ScreenIncomingCall.h"
 #include "store/CallHistory.h"
 #include "store/Profile.h"
@@ -188,6 +189,29 @@ TEST_F(ScreeningTest, AContactTheStoreCannotFindLetsTheCallThrough) {
         EXPECT_FALSE(Refused(L"5550199", kMissingOid, &hr));
         EXPECT_TRUE(FAILED(hr));
     }
+}
+
+// A run started for a call loads the contact database on a second thread while it makes
+// its window, when the active profile will look the caller up; the lookup waits for it.
+TEST_F(ScreeningTest, TheCategoryWarmUpIsStartedOnlyWhenTheLookupWillComeAndChangesNoAnswer) {
+    AppSettings& settings = TheMainWindow().settings;
+    auto looksUp = [&](DWORD oid) {
+        ScopedCaller caller(L"+44 20 7946 0018", oid);
+        return ActiveProfileLooksUpCategories(settings);
+    };
+    EXPECT_FALSE(looksUp(Oid("Ada Byron"))) << "no active profile";
+    Activate(ScreeningMode::BlockListed, nullptr, {Oid("Ada Byron")});
+    EXPECT_FALSE(looksUp(Oid("Ada Byron")));
+    Activate(ScreeningMode::AllowCategory);
+    EXPECT_FALSE(looksUp(Oid("Ada Byron"))) << "no category to look for";
+    Activate(ScreeningMode::BlockCategory, L"work");
+    EXPECT_FALSE(looksUp(0)) << "not a contact";
+    EXPECT_TRUE(looksUp(Oid("Ada Byron")));
+
+    TheCategoryWarmUp().Start();
+    TheCategoryWarmUp().Start(); // once only
+    EXPECT_TRUE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+    EXPECT_FALSE(Refused(L"+1 425 555 0188", Oid("Pizza Napoli")));
 }
 
 TEST_F(ScreeningTest, WithoutAContactStoreTheCategoryModesRefuseNoContact) {
