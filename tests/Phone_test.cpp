@@ -283,7 +283,9 @@ TEST_F(Call, WithheldPresentsNoNumberAndClearsTheStateAfterwards) {
     ProcessResult result = Phone(L"ring --withheld --ring-ms 30000");
     std::string report = ReportLine(result.output);
     EXPECT_EQ("null", JsonMember(report, "number")) << result.output;
-    EXPECT_EQ("refused", JsonMember(report, "outcome"));
+    // The phone's own errors (a program it could not start, or one that crashed) say why
+    // a call rang out.
+    EXPECT_EQ("refused", JsonMember(report, "outcome")) << result.output;
 
     std::vector<ProbeRun> runs = ProbeRuns(L"withheld");
     ASSERT_EQ(1u, runs.size());
