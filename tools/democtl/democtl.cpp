@@ -6,8 +6,11 @@
 //   democtl new NAME MODE [--contact TEXT]... [--category TEXT] [--shot FILE.bmp]
 //                                       Profile > New..., fill in the editor, Done
 //   democtl activate NAME               select the row, Return, answer the boxes
-//   democtl watch MS                    count the vespera.exe processes that appear
-//                                       within MS milliseconds (a ring runs meanwhile)
+//   democtl watch MS [READY [STOP]]     count the vespera.exe processes that appear
+//                                       until the file STOP appears (a ring runs
+//                                       meanwhile), at most MS milliseconds
+//   democtl shot FILE.bmp               start Vespera, save a picture of its settled
+//                                       window, leave by Menu > Exit
 //   democtl history [MAIN.bmp HISTORY.bmp]
 //                                       show the count of refused calls, open Menu >
 //                                       Call history, read its rows, Done; pictures of
@@ -41,8 +44,6 @@ namespace {
 const DWORD kWindowTimeoutMs = 30000;
 const DWORD kReactionTimeoutMs = 10000;
 const DWORD kPollMs = 25;
-const DWORD kKeyPauseMs = 60;
-const DWORD kSettleMs = 400;
 const int kExitFailed = 1;
 const int kExitUsage = 2;
 const DWORD kVesperaExitCode = 18;
@@ -80,6 +81,41 @@ template <class Condition> bool WaitFor(Condition condition, DWORD timeoutMs) {
             return false;
         Sleep(kPollMs);
     }
+}
+
+// The program of the window has taken in what it was sent and painted it: its thread
+// answers a message, none of its windows waits to be painted (the paint is made now when
+// one does), and the thread answers again, from the message loop where Wine puts what
+// was painted on the screen. Twice in a row, since a key still queued behind the first
+// answer is taken before the second. True at once when the window is gone.
+bool Settle(HWND window) {
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    auto answers = [window] {
+        DWORD_PTR ignored = 0;
+        return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kReactionTimeoutMs,
+                                   &ignored) != 0;
+    };
+    int quiet = 0;
+    return WaitFor(
+        [&] {
+            if (!IsWindow(window))
+                return true;
+            if (!answers()) {
+                quiet = 0;
+                return false;
+            }
+            EnumThreadWindows(
+                thread,
+                [](HWND top, LPARAM) -> BOOL {
+                    if (IsWindowVisible(top))
+                        RedrawWindow(top, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+                    return TRUE;
+                },
+                0);
+            quiet = answers() ? quiet + 1 : 0;
+            return quiet >= 2;
+        },
+        kReactionTimeoutMs);
 }
 
 std::wstring ClassOf(HWND window) {
@@ -207,8 +243,7 @@ public:
         events[1].ki.dwFlags = KEYEVENTF_KEYUP;
         if (SendInput(2, events, sizeof(INPUT)) != 2)
             return Fail(L"cannot send the key %ls (error %lu)", KeyName(key), GetLastError());
-        Sleep(kKeyPauseMs);
-        return S_OK;
+        return Settled(target);
     }
 
     static HRESULT Type(HWND target, const std::wstring& text) {
@@ -223,12 +258,18 @@ public:
             events[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
             if (SendInput(2, events, sizeof(INPUT)) != 2)
                 return Fail(L"cannot type \"%ls\" (error %lu)", text.c_str(), GetLastError());
-            Sleep(kKeyPauseMs / 2);
         }
-        return S_OK;
+        return Settled(target);
     }
 
 private:
+    static HRESULT Settled(HWND target) {
+        if (!Settle(target))
+            return Fail(L"\"%ls\" did not take its keys",
+                        TextOf(GetAncestor(target, GA_ROOT)).c_str());
+        return S_OK;
+    }
+
     static HRESULT Focus(HWND target) {
         HWND root = GetAncestor(target, GA_ROOT);
         if (!root || !IsWindow(root))
@@ -476,7 +517,7 @@ HRESULT Vespera::Start() {
                  kReactionTimeoutMs))
         return Fail(L"Vespera's window stays covered by \"%ls\"",
                     TextOf(FindOwnedDialog(window)).c_str());
-    Sleep(kSettleMs);
+    Settle(window);
     return S_OK;
 }
 
@@ -491,8 +532,8 @@ HRESULT Vespera::AnswerBox(HWND owner, DWORD timeoutMs, bool* answered) {
         timeoutMs);
     if (!box)
         return S_OK;
-    // Its text is set while the box is made; give it a moment to be complete.
-    Sleep(kSettleMs);
+    // Its text is set while the box is made: it is complete once the box has settled.
+    Settle(box);
     Say(L"box \"%ls\": \"%ls\"", TextOf(box).c_str(), MessageOf(box).c_str());
     Say(L"  -> Return (OK)");
     HRESULT hr = Keyboard::Press(box, VK_RETURN);
@@ -634,6 +675,20 @@ int Open() {
     return SUCCEEDED(hr) ? 0 : kExitFailed;
 }
 
+// A picture of the main window as it first comes up, once it has settled; then
+// Menu > Exit, so that only the program this run started is closed.
+int Shot(const wchar_t* path) {
+    Vespera vespera;
+    HRESULT hr = vespera.Start();
+    if (SUCCEEDED(hr) && !Settle(vespera.window))
+        hr = Fail(L"Vespera's window did not settle");
+    if (SUCCEEDED(hr))
+        hr = SaveScreen(path);
+    if (SUCCEEDED(hr))
+        hr = vespera.Exit();
+    return SUCCEEDED(hr) ? 0 : kExitFailed;
+}
+
 int Activate(const std::wstring& name) {
     Vespera vespera;
     HRESULT hr = vespera.Start();
@@ -765,7 +820,7 @@ HRESULT AddContact(Vespera& vespera, HWND dialog, HWND contactList, const std::w
     HWND choices = FindWindowExW(chooser, nullptr, L"ListBox", nullptr);
     if (!choices)
         return Fail(L"the chooser \"%ls\" has no list", TextOf(chooser).c_str());
-    Sleep(kSettleMs);
+    Settle(chooser);
     Say(L"the chooser \"%ls\" lists %d contacts", TextOf(chooser).c_str(),
         static_cast<int>(SendMessageW(choices, LB_GETCOUNT, 0, 0)));
     HWND filter = FocusIn(chooser);
@@ -848,7 +903,7 @@ HRESULT FillEditor(Vespera& vespera, const NewProfile& request) {
             return hr;
     }
     if (!request.shot.empty()) {
-        Sleep(kSettleMs * 2); // the last key's repaint
+        Settle(dialog); // the last key's repaint
         hr = SaveScreen(request.shot.c_str());
         if (FAILED(hr))
             return hr;
@@ -901,8 +956,10 @@ std::vector<DWORD> VesperaProcesses() {
 // Counts the vespera.exe processes that come up while it watches; those running at the
 // start do not count. Checks often enough to see even the shortest run, which loads a
 // program and several libraries. The ready file, when named, is made once the processes
-// running at the start are known, so that the caller can ring without missing a start.
-int Watch(DWORD milliseconds, const wchar_t* readyFile) {
+// running at the start are known, so that the caller can ring without missing a start;
+// the watch ends when the stop file, when named, appears (the caller makes it once the
+// ring is over), else after the milliseconds, which bound it either way.
+int Watch(DWORD milliseconds, const wchar_t* readyFile, const wchar_t* stopFile) {
     std::vector<DWORD> seen = VesperaProcesses();
     const size_t before = seen.size();
     if (readyFile) {
@@ -916,6 +973,8 @@ int Watch(DWORD milliseconds, const wchar_t* readyFile) {
     }
     const ULONGLONG deadline = GetTickCount64() + milliseconds;
     while (GetTickCount64() < deadline) {
+        // A last look after the stop file came: a start just before it still counts.
+        const bool stopping = stopFile && GetFileAttributesW(stopFile) != INVALID_FILE_ATTRIBUTES;
         for (DWORD id : VesperaProcesses()) {
             bool known = false;
             for (DWORD old : seen)
@@ -923,6 +982,8 @@ int Watch(DWORD milliseconds, const wchar_t* readyFile) {
             if (!known)
                 seen.push_back(id);
         }
+        if (stopping)
+            break;
         Sleep(5);
     }
     std::fwprintf(stdout, L"%u\n", static_cast<unsigned>(seen.size() - before));
@@ -957,7 +1018,7 @@ int History(const wchar_t* mainShot, const wchar_t* historyShot) {
     if (SUCCEEDED(hr) && !list)
         hr = Fail(L"the call history has no list (control %d)", IDC_HISTORY_LIST);
     if (SUCCEEDED(hr)) {
-        Sleep(kSettleMs);
+        Settle(dialog);
         std::vector<std::wstring> rows;
         hr = ReadRows(vespera.process.hProcess, list, &rows);
         if (SUCCEEDED(hr)) {
@@ -977,7 +1038,7 @@ int History(const wchar_t* mainShot, const wchar_t* historyShot) {
     if (SUCCEEDED(hr) && !WaitFor([dialog] { return !IsWindow(dialog); }, kReactionTimeoutMs))
         hr = Fail(L"Done did not close the call history");
     if (SUCCEEDED(hr)) {
-        Sleep(kSettleMs);
+        Settle(vespera.window);
         count = UnreadLine(vespera.window);
         if (!count.empty())
             hr = Fail(L"the count \"%ls\" stays after the history was opened", count.c_str());
@@ -1137,7 +1198,8 @@ int Usage() {
                           L"       democtl new NAME MODE [--contact TEXT]... [--category TEXT] "
                           L"[--shot FILE.bmp]\n"
                           L"       democtl activate NAME\n"
-                          L"       democtl watch MILLISECONDS [READYFILE]\n"
+                          L"       democtl watch MILLISECONDS [READYFILE [STOPFILE]]\n"
+                          L"       democtl shot FILE.bmp\n"
                           L"       democtl history [MAIN.bmp HISTORY.bmp]\n"
                           L"       democtl print-history\n"
                           L"       democtl seed-history\n"
@@ -1187,13 +1249,15 @@ int wmain(int argc, wchar_t** argv) {
         return ParseNew(argc, argv);
     if (argc == 3 && std::wcscmp(argv[1], L"activate") == 0)
         return Activate(argv[2]);
-    if ((argc == 3 || argc == 4) && std::wcscmp(argv[1], L"watch") == 0) {
+    if (argc >= 3 && argc <= 5 && std::wcscmp(argv[1], L"watch") == 0) {
         wchar_t* end = nullptr;
         unsigned long milliseconds = std::wcstoul(argv[2], &end, 10);
         if (*end || milliseconds == 0 || milliseconds > 600000)
             return Usage();
-        return Watch(milliseconds, argc == 4 ? argv[3] : nullptr);
+        return Watch(milliseconds, argc >= 4 ? argv[3] : nullptr, argc == 5 ? argv[4] : nullptr);
     }
+    if (argc == 3 && std::wcscmp(argv[1], L"shot") == 0)
+        return Shot(argv[2]);
     if (argc == 2 && std::wcscmp(argv[1], L"history") == 0)
         return History(nullptr, nullptr);
     if (argc == 4 && std::wcscmp(argv[1], L"history") == 0)
