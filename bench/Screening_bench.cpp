@@ -420,31 +420,27 @@ int RingToEnd() {
             const std::wstring contactCall = L"ring \"+1 999 555 0142\" --ring-ms 10000";
             const LPCWSTR vesperaClass = L"VesperaClass", vesperaTitle = L"Vespera";
             std::vector<RingCase> cases;
-            cases.push_back(MakeCase("floor: endkey, hidden window + message", endKey, vesperaClass,
-                                     vesperaTitle, L"", withheld));
-            cases.push_back(MakeCase("vespera notification, BlockUnknown", vespera, vesperaClass,
-                                     vesperaTitle, blockUnknown, withheld));
-            cases.push_back(MakeCase("vespera notification, BlockPrivate", vespera, vesperaClass,
-                                     vesperaTitle, blockPrivate, withheld));
-            cases.push_back(MakeCase("vespera notification, BlockListed", vespera, vesperaClass,
-                                     vesperaTitle, blockListed, contactCall));
-            cases.push_back(MakeCase("vespera notification, BlockCategory", vespera, vesperaClass,
-                                     vesperaTitle, blockCategory, contactCall));
-            cases.push_back(MakeCase("vespera notification, AllowListed", vespera, vesperaClass,
-                                     vesperaTitle, allowListed, contactCall));
-            cases.push_back(MakeCase("vespera notification, AllowCategory", vespera, vesperaClass,
-                                     vesperaTitle, allowCategory, contactCall));
+            // A notification run: the program is messaged under Vespera's class and title.
+            auto notified = [&](const char* label, const std::wstring& command,
+                                const std::wstring& profile, const std::wstring& ring) {
+                cases.push_back(
+                    MakeCase(label, command, vesperaClass, vesperaTitle, profile, ring));
+            };
+            notified("floor: endkey, hidden window + message", endKey, L"", withheld);
+            notified("vespera notification, BlockUnknown", vespera, blockUnknown, withheld);
+            notified("vespera notification, BlockPrivate", vespera, blockPrivate, withheld);
+            notified("vespera notification, BlockListed", vespera, blockListed, contactCall);
+            notified("vespera notification, BlockCategory", vespera, blockCategory, contactCall);
+            notified("vespera notification, AllowListed", vespera, allowListed, contactCall);
+            notified("vespera notification, AllowCategory", vespera, allowCategory, contactCall);
             // VESPERA_RING_OTHER names another vespera.exe (an older build, a variant) to
             // ring side by side in the category modes and one other mode.
             WCHAR other[MAX_PATH] = L"";
             if (GetEnvironmentVariableW(L"VESPERA_RING_OTHER", other, MAX_PATH)) {
                 const std::wstring command = L"\"" + std::wstring(other) + L"\"";
-                cases.push_back(MakeCase("other notification, BlockUnknown", command, vesperaClass,
-                                         vesperaTitle, blockUnknown, withheld));
-                cases.push_back(MakeCase("other notification, BlockCategory", command, vesperaClass,
-                                         vesperaTitle, blockCategory, contactCall));
-                cases.push_back(MakeCase("other notification, AllowCategory", command, vesperaClass,
-                                         vesperaTitle, allowCategory, contactCall));
+                notified("other notification, BlockUnknown", command, blockUnknown, withheld);
+                notified("other notification, BlockCategory", command, blockCategory, contactCall);
+                notified("other notification, AllowCategory", command, allowCategory, contactCall);
             }
             const size_t notificationCases = cases.size();
             cases.push_back(MakeCase("floor: endkey /BlockAll", endKey + L" /BlockAll", nullptr,
