@@ -159,6 +159,24 @@ TEST_F(ScheduleApplicationTest, LaterOccurrenceWinsAndTheEarlierOneComesBackUnti
     EXPECT_EQ(before, CallAt(On(8, 18, 5)));
 }
 
+TEST_F(ScheduleApplicationTest, ThreeLevelsComeBackInTurnEachUntilItsOwnEnd) {
+    const std::wstring meeting = SaveProfile(L"Meeting", ScreeningMode::BlockPrivate);
+    AddRule(work, kScheduleWeekdays, 8 * 60, 18 * 60);
+    AddRule(meeting, kScheduleWeekdays, 12 * 60, 16 * 60);
+    AddRule(lunch, kScheduleWeekdays, 13 * 60, 14 * 60);
+    EXPECT_EQ(work, CallAt(On(7, 9, 0)));
+    EXPECT_EQ(meeting, CallAt(On(7, 12, 30)));
+    EXPECT_EQ(lunch, CallAt(On(7, 13, 30)));
+    EXPECT_STREQ(L"2026-12-07 14:00", left->activeUntil);
+    EXPECT_EQ(meeting, CallAt(On(7, 14, 0)));
+    EXPECT_STREQ(L"2026-12-07 16:00", left->activeUntil);
+    EXPECT_EQ(work, CallAt(On(7, 16, 0)));
+    EXPECT_STREQ(L"2026-12-07 18:00", left->activeUntil);
+    EXPECT_EQ(before, left->nextProfile);
+    EXPECT_EQ(before, CallAt(On(7, 18, 0)));
+    EXPECT_FALSE(left->IsTimed());
+}
+
 TEST_F(ScheduleApplicationTest, SwitchByHandDuringAnOccurrenceStands) {
     AddRule(work, kScheduleWeekdays, 8 * 60, 18 * 60);
     AddRule(lunch, kScheduleWeekdays, 12 * 60, 13 * 60);

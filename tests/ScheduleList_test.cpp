@@ -2,6 +2,7 @@
 // Menu, rows for sound and ignored rules, New, Edit and Delete on the soft keys with
 // what they store; the texts of the rows; and the pictures of every screen.
 #include "app/MainWindow.h"
+#include "platform/LocalClock.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
 #include "store/Schedule.h"
@@ -284,6 +285,40 @@ TEST_F(ScheduleFromMainWindow, AddingAndDeletingRulesKeepsTheBrokerRequestInLine
                                 EXPECT_FALSE(windowKind());
                                 EXPECT_TRUE(ReadStoredRequest(kIncomingCallNotification).exists);
                             }}));
+    DeleteStoredRequest(kIncomingCallNotification);
+}
+
+TEST_F(ScheduleFromMainWindow, DeletingTheProfileOfTheLastRuleGivesTheFastPathBack) {
+    // Outside the rule's hours, so that opening the window applies nothing.
+    SYSTEMTIME morning = {2026, 12, 1, 7, 9, 0, 0, 0};
+    SetLocalNowForTesting(&morning);
+    struct RealClockAfterwards {
+        ~RealClockAfterwards() { SetLocalNowForTesting(nullptr); }
+    } realClock;
+    const std::wstring quiet = SaveProfile(L"Do not disturb", ScreeningMode::BlockAll);
+    const std::wstring lunch = SaveProfile(L"Lunch", ScreeningMode::BlockUnknown);
+    ScheduleRule rule;
+    wcscpy_s(rule.profile, lunch.c_str());
+    rule.days = kScheduleAllDays;
+    rule.start = 12 * 60;
+    rule.end = 13 * 60;
+    Schedule schedule;
+    UINT slot = 0;
+    ASSERT_EQ(S_OK, schedule.Load());
+    ASSERT_EQ(S_OK, schedule.Add(rule, &slot));
+    ASSERT_EQ(S_OK, settings().SetActiveProfile(quiet.c_str()));
+    Open();
+    ASSERT_TRUE(window);
+    ASSERT_EQ(S_OK, SetCallNotification(static_cast<int>(ScreeningMode::BlockAll)));
+    auto windowKind = [] { return ReadStoredRequest(kIncomingCallNotification).hasClass; };
+    EXPECT_TRUE(windowKind());
+
+    Select(L"Lunch");
+    SendMessageW(window, WM_COMMAND, kCommandDeleteProfile, 0);
+    EXPECT_EQ(-1, RowOf(L"Lunch"));
+    EXPECT_STREQ(quiet.c_str(), settings().activeProfile);
+    EXPECT_FALSE(windowKind()) << "no rule takes part any more";
+    EXPECT_TRUE(ReadStoredRequest(kIncomingCallNotification).exists);
     DeleteStoredRequest(kIncomingCallNotification);
 }
 
