@@ -27,6 +27,8 @@ const UINT kSupportMailSubject = 220;
 const UINT kRecommendationSubject = 221;
 const UINT kRecommendationBody = 222;
 const UINT kUnreadCountId = 676;
+// Past the minute's turn, so that "now" is in the new minute when the timer comes.
+const UINT kPastTheMinuteMs = 200;
 
 } // namespace
 
@@ -108,6 +110,12 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
                 unreadCount.OnControlColour(reinterpret_cast<HDC>(wParam)));
         handled = notHandled;
         return 0;
+    case WM_TIMER:
+        if (wParam == kKeepInStepTimer)
+            KeepInStep();
+        else
+            handled = notHandled;
+        return 0;
     case WM_INCOMINGCALL:
         ScreenIncomingCall(settings, hwnd);
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
@@ -152,10 +160,39 @@ HRESULT MainWindow::OnCreate() {
         return hr;
     unreadCount.Refresh();
     OnSize();
-    return profileList.Fill(nullptr);
+    hr = profileList.Fill(nullptr);
+    ScheduleKeepInStep();
+    return hr;
+}
+
+void MainWindow::ScheduleKeepInStep() {
+    // Every stored time (a timed profile's end, a rule's hours) is a whole minute.
+    const SYSTEMTIME now = LocalNow();
+    const UINT untilNextMinute = (60 - now.wSecond) * 1000 - now.wMilliseconds;
+    SetTimer(hwnd, kKeepInStepTimer, untilNextMinute + kPastTheMinuteMs, nullptr);
+}
+
+// Time moves on while the window stays open: a timed profile ends, a rule of the
+// schedule begins, a process started for a call refuses one. The rows draw the active
+// mark and the ends from the settings and the clock, so a repaint shows the change.
+// Nothing is done while a dialog of the window is open (the editor works on a profile
+// of the list, a box may be asking about the active one); the next minute catches up.
+void MainWindow::KeepInStep() {
+    ScheduleKeepInStep();
+    if (!IsWindowEnabled(hwnd))
+        return;
+    WCHAR inForce[kKeyNameChars];
+    ProfileInForceNow(settings, LocalNow(), inForce);
+    InvalidateRect(ListControl(), nullptr, FALSE);
+    const DWORD countBefore = unreadCount.count;
+    const bool shownBefore = unreadCount.Height() > 0;
+    unreadCount.Refresh();
+    if (unreadCount.count != countBefore || (unreadCount.Height() > 0) != shownBefore)
+        OnSize();
 }
 
 void MainWindow::OnDestroy() {
+    KillTimer(hwnd, kKeepInStepTimer);
     settings.Save();
     if (menuBar) {
         DestroyWindow(menuBar);

@@ -14,6 +14,8 @@ const int kMainWindowExitCode = 18;
 
 // The profile list control inside the main window.
 const UINT kProfileListId = 650;
+// The main window's timer that keeps it in step with the clock while it stays open.
+const UINT_PTR kKeepInStepTimer = 1;
 
 // Commands of the main window's menu bar.
 enum MainWindowCommand : UINT {
@@ -64,6 +66,10 @@ private:
     HRESULT SelectedStoredProfile(Profile** profile, WCHAR (&keyName)[kProfileKeyNameChars]);
     HRESULT OnCreate();
     void OnDestroy();
+    // Once a minute while the window stays open: the check it ran when it opened, and
+    // the count of refused calls again.
+    void KeepInStep();
+    void ScheduleKeepInStep();
     void OnSize();
     void OnCommand(UINT command);
     void OnInitMenuPopup(HMENU menu);

@@ -1,6 +1,7 @@
 // The call history view on both kinds of phone, in process: its rows newest first, what
 // they say, Done, Clear history with its question answered both ways; and the count of
 // unseen refusals above the main window's list, which opening the history clears.
+#include "platform/LocalClock.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
 #include "store/CallHistory.h"
@@ -9,6 +10,7 @@
 #include "support/MainWindowFixture.h"
 #include "support/PhoneState.h"
 #include "support/Processes.h"
+#include "support/StoredProfiles.h"
 #include "ui/HistoryWindow.h"
 #include <gtest/gtest.h>
 #include <phoneemu.h>
@@ -211,4 +213,49 @@ TEST_F(UnreadCountTest, TheMainWindowCountsUnseenRefusalsUntilTheHistoryIsOpened
     GetWindowTextW(line, text, 64);
     EXPECT_TRUE(IsWindowVisible(line));
     EXPECT_STREQ(L"1 call refused", text);
+}
+
+// While the window stays open, its minute timer hands a timed profile back at its end
+// and counts refusals that processes started for calls have recorded meanwhile.
+TEST_F(UnreadCountTest, TheOpenWindowKeepsInStepWithTheClockAndTheHistory) {
+    const std::wstring quiet = SaveProfile(L"Quiet", ScreeningMode::BlockAll);
+    const std::wstring known = SaveProfile(L"Known", ScreeningMode::BlockUnknown);
+    struct RealClockAfterwards {
+        ~RealClockAfterwards() { SetLocalNowForTesting(nullptr); }
+    } realClock;
+    SYSTEMTIME now = {2026, 3, 6, 13, 15, 29, 59, 0};
+    SetLocalNowForTesting(&now);
+    ASSERT_EQ(S_OK, settings().SetActiveProfile(quiet.c_str()));
+    SYSTEMTIME end = {2026, 3, 5, 13, 15, 30, 0, 0};
+    ASSERT_EQ(S_OK, settings().SetTimedProfile(end, known.c_str()));
+    ASSERT_EQ(S_OK, settings().SaveActiveProfile());
+    Open();
+    ASSERT_TRUE(window);
+    HWND line = GetDlgItem(window, IDC_UNREAD_COUNT);
+    EXPECT_FALSE(IsWindowVisible(line));
+
+    now.wMinute = 30;
+    now.wSecond = 0;
+    SetLocalNowForTesting(&now);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    Append(today, true, CallReason::All, L"5550100", L"");
+    // A dialog of the window is open: nothing changes under it.
+    EnableWindow(window, FALSE);
+    SendMessageW(window, WM_TIMER, kKeepInStepTimer, 0);
+    EXPECT_STREQ(quiet.c_str(), settings().activeProfile);
+    EXPECT_FALSE(IsWindowVisible(line));
+
+    EnableWindow(window, TRUE);
+    SendMessageW(window, WM_TIMER, kKeepInStepTimer, 0);
+    EXPECT_STREQ(known.c_str(), settings().activeProfile);
+    EXPECT_FALSE(settings().IsTimed());
+    EXPECT_TRUE(IsWindowVisible(line));
+    WCHAR text[64] = L"";
+    GetWindowTextW(line, text, 64);
+    EXPECT_STREQ(L"1 call refused", text);
+    RECT lineRect = {}, listRect = {};
+    GetWindowRect(line, &lineRect);
+    GetWindowRect(list, &listRect);
+    EXPECT_GE(listRect.top, lineRect.bottom) << "the list made room for the count";
 }
