@@ -128,22 +128,22 @@ TEST_P(HistoryWindowTest, ShowsTheCallsNewestFirstAboveTheSoftKeysAndMarksThemSe
         EXPECT_LE(listRect.bottom, bar.top);
         EXPECT_EQ(client.right, listRect.right - listRect.left);
 
-        // The second line: time (with the date for older calls), reason, profile.
+        // Beside the caller the time, with the date for older calls; below the reason
+        // and the profile.
         const CallRecords& records = TheHistory(dialog)->list.records;
         ASSERT_EQ(3u, records.size());
         SYSTEMTIME today;
         GetLocalTime(&today);
-        WCHAR detail[200];
-        ASSERT_EQ(S_OK, HistoryList::FormatDetail(*records[0], today, detail, 200));
-        EXPECT_NE(nullptr, wcsstr(detail, L" \x00B7 Not in your contacts \x00B7 Contacts only"))
-            << detail;
-        WCHAR date[32];
+        WCHAR detail[200], when[64], date[32];
+        ASSERT_EQ(S_OK, HistoryList::FormatDetail(*records[0], detail, 200));
+        EXPECT_STREQ(L"Not in your contacts \x00B7 Contacts only", detail);
+        ASSERT_EQ(S_OK, HistoryList::FormatWhen(*records[0], today, when, 64));
         GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &today, nullptr, date, 32);
-        EXPECT_EQ(nullptr, wcsstr(detail, date)) << "today's calls by time only: " << detail;
-        ASSERT_EQ(S_OK, HistoryList::FormatDetail(*records[2], today, detail, 200));
-        EXPECT_NE(nullptr, wcsstr(detail, L"Number withheld")) << detail;
-        EXPECT_GT(wcslen(detail), wcslen(L"00:00 \x00B7 Number withheld \x00B7 Contacts only"))
-            << "an older call shows its date: " << detail;
+        EXPECT_EQ(nullptr, wcsstr(when, date)) << "today's calls by time only: " << when;
+        ASSERT_EQ(S_OK, HistoryList::FormatDetail(*records[2], detail, 200));
+        EXPECT_STREQ(L"Number withheld \x00B7 Contacts only", detail);
+        ASSERT_EQ(S_OK, HistoryList::FormatWhen(*records[2], today, when, 64));
+        EXPECT_GT(wcslen(when), wcslen(L"00:00")) << "an older call shows its date: " << when;
 
         Command(dialog, IDOK);
     }});

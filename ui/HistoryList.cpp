@@ -10,6 +10,9 @@ const UINT kTitleChars = 160;
 const UINT kDetailChars = 400;
 const UINT kStampChars = 64;
 const WCHAR kSeparator[] = L" \x00B7 ";
+// Narrower lists (the Smartphone's 176 logical pixels) keep the whole line for the
+// caller and put the time first on the line below.
+const int kTimeBesideCallerWidth = 220;
 
 bool SameDay(const SYSTEMTIME& first, const SYSTEMTIME& second) {
     return first.wYear == second.wYear && first.wMonth == second.wMonth &&
@@ -94,11 +97,12 @@ HRESULT HistoryList::FormatTitle(const CallRecord& record, LPWSTR buffer, UINT c
     return hr == STRSAFE_E_INSUFFICIENT_BUFFER ? S_OK : hr;
 }
 
-HRESULT HistoryList::FormatDetail(const CallRecord& record, const SYSTEMTIME& today, LPWSTR buffer,
-                                  UINT chars) {
-    HRESULT hr = FormatStamp(record.when, today, buffer, chars);
-    if (FAILED(hr))
-        return hr;
+HRESULT HistoryList::FormatWhen(const CallRecord& record, const SYSTEMTIME& today, LPWSTR buffer,
+                                UINT chars) {
+    return FormatStamp(record.when, today, buffer, chars);
+}
+
+HRESULT HistoryList::FormatDetail(const CallRecord& record, LPWSTR buffer, UINT chars) {
     // What decided comes before the profile: on a narrow screen the end is cut first.
     ResourceText reason(IDS_FIRST_REASON + static_cast<UINT>(record.reason));
     // A repeated call tells its window, which is the profile's.
@@ -108,9 +112,7 @@ HRESULT HistoryList::FormatDetail(const CallRecord& record, const SYSTEMTIME& to
         SUCCEEDED(StringCchPrintfW(repeated, ARRAYSIZE(repeated), why,
                                    static_cast<UINT>(record.repeatMinutes))))
         why = repeated;
-    hr = StringCchCatW(buffer, chars, kSeparator);
-    if (SUCCEEDED(hr))
-        hr = StringCchCatW(buffer, chars, why);
+    HRESULT hr = StringCchCopyW(buffer, chars, why);
     if (SUCCEEDED(hr) && record.profileName[0]) {
         hr = StringCchCatW(buffer, chars, kSeparator);
         if (SUCCEEDED(hr))
@@ -129,11 +131,24 @@ HRESULT HistoryList::DrawItem(const DRAWITEMSTRUCT* draw) {
     SYSTEMTIME today;
     GetLocalTime(&today);
     WCHAR title[kTitleChars];
+    WCHAR when[kStampChars * 2];
     WCHAR detail[kDetailChars];
     HRESULT hr = FormatTitle(*record, title, ARRAYSIZE(title));
     if (SUCCEEDED(hr))
-        hr = FormatDetail(*record, today, detail, ARRAYSIZE(detail));
+        hr = FormatWhen(*record, today, when, ARRAYSIZE(when));
+    if (SUCCEEDED(hr))
+        hr = FormatDetail(*record, detail, ARRAYSIZE(detail));
     if (FAILED(hr))
         return hr;
-    return DrawTwoLineItem(draw, title, detail, record->refused ? refusedIcon : allowedIcon, false);
+    const HICON icon = record->refused ? refusedIcon : allowedIcon;
+    RECT client = {};
+    GetClientRect(hwnd, &client);
+    if (client.right >= ScaleX(kTimeBesideCallerWidth))
+        return DrawTwoLineItem(draw, title, detail, icon, false, when);
+    WCHAR line[ARRAYSIZE(when) + ARRAYSIZE(detail)];
+    hr = StringCchPrintfW(line, ARRAYSIZE(line), L"%s%s%s", when, kSeparator, detail);
+    // A cut line still reads; the row shows it with an ellipsis anyway.
+    if (FAILED(hr) && hr != STRSAFE_E_INSUFFICIENT_BUFFER)
+        return hr;
+    return DrawTwoLineItem(draw, title, line, icon, false);
 }

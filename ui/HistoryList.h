@@ -19,10 +19,12 @@ public:
     HRESULT ItemActivated(int index) override;
     HRESULT DrawItem(const DRAWITEMSTRUCT* draw) override;
 
-    // The texts of a row; today decides whether the date is shown.
+    // The texts of a row: the caller, when the call came beside it (today decides
+    // whether the date is shown), and below what decided and under which profile.
     static HRESULT FormatTitle(const CallRecord& record, LPWSTR buffer, UINT chars);
-    static HRESULT FormatDetail(const CallRecord& record, const SYSTEMTIME& today, LPWSTR buffer,
-                                UINT chars);
+    static HRESULT FormatWhen(const CallRecord& record, const SYSTEMTIME& today, LPWSTR buffer,
+                              UINT chars);
+    static HRESULT FormatDetail(const CallRecord& record, LPWSTR buffer, UINT chars);
 
     CallRecords records;
     HICON refusedIcon = nullptr;

@@ -369,7 +369,7 @@ HRESULT OwnerDrawList::MeasureItem(MEASUREITEMSTRUCT* measure) {
 }
 
 HRESULT OwnerDrawList::DrawTwoLineItem(const DRAWITEMSTRUCT* draw, LPCWSTR title, LPCWSTR detail,
-                                       HICON icon, bool active) {
+                                       HICON icon, bool active, LPCWSTR aside) {
     const int margin = ScaleX(5);
     if (!hwnd)
         return E_FAIL;
@@ -411,9 +411,18 @@ HRESULT OwnerDrawList::DrawTwoLineItem(const DRAWITEMSTRUCT* draw, LPCWSTR title
     const int height = bounds.bottom - bounds.top;
     const int half = height / 2;
 
+    int titleRight = label.right - margin;
+    if (aside && aside[0]) {
+        ScopedSelect select(dc, detailFont);
+        RECT measured = {0, 0, 0, 0};
+        DrawTextW(dc, aside, -1, &measured, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        RECT line = {titleRight - measured.right, label.top, titleRight, label.top + half};
+        DrawTextW(dc, aside, -1, &line, kTitleFormat | DT_RIGHT);
+        titleRight = line.left - margin;
+    }
     {
         ScopedSelect select(dc, titleFont);
-        RECT line = {label.left, label.top, label.right - margin, label.top + half};
+        RECT line = {label.left, label.top, titleRight, label.top + half};
         DrawTextW(dc, title, -1, &line, kTitleFormat);
     }
     {

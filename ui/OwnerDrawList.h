@@ -46,8 +46,10 @@ public:
     // The result for the parent's WM_NOTIFY.
     LRESULT OnNotify(const NMHDR* header);
 
+    // The title above the detail, beside the icon; the aside, when given, sits at the
+    // right end of the title's line in the detail's font, and the title gives way to it.
     HRESULT DrawTwoLineItem(const DRAWITEMSTRUCT* draw, LPCWSTR title, LPCWSTR detail, HICON icon,
-                            bool active);
+                            bool active, LPCWSTR aside = nullptr);
 
     HWND hwnd = nullptr; // the control; destroyed with its parent, not by this object
     HFONT titleFont = nullptr;
