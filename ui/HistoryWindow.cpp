@@ -1,7 +1,6 @@
 #include "ui/HistoryWindow.h"
 #include "app/Process.h"
 #include "platform/Resources.h"
-#include "platform/SoftKeyBar.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
 
@@ -38,6 +37,8 @@ LRESULT HistoryWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, L
     const bool notHandled =
         (WindowObject::HandleMessage(window, message, wParam, lParam, handled), handled);
     handled = true;
+    if (HandleShellMessage(message, wParam, lParam))
+        return 0;
     switch (message) {
     case WM_INITDIALOG:
         if (FAILED(Initialise()))
@@ -49,12 +50,6 @@ LRESULT HistoryWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, L
     case WM_SIZE:
         Layout();
         return 0;
-    case WM_ACTIVATE:
-        SHHandleWMActivate(hwnd, wParam, lParam, &activateInfo, 0);
-        return 0;
-    case WM_SETTINGCHANGE:
-        SHHandleWMSettingChange(hwnd, wParam, lParam, &activateInfo);
-        return 0;
     case WM_MEASUREITEM:
         if (wParam == IDC_HISTORY_LIST)
             list.MeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
@@ -65,9 +60,8 @@ LRESULT HistoryWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, L
         return 0;
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        LRESULT result = header && header->idFrom == IDC_HISTORY_LIST ? list.OnNotify(header) : 0;
-        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
-        return result;
+        return AnswerNotify(header && header->idFrom == IDC_HISTORY_LIST ? list.OnNotify(header)
+                                                                         : 0);
     }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -90,15 +84,8 @@ LRESULT HistoryWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, L
 }
 
 HRESULT HistoryWindow::Initialise() {
-    SHINITDLGINFO init = {};
-    init.dwMask = SHIDIM_FLAGS;
-    init.hDlg = hwnd;
-    init.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
-    SHInitDialog(&init);
-    activateInfo = SHACTIVATEINFO{};
-    activateInfo.cbSize = sizeof(activateInfo);
 
-    HRESULT hr = CreateSoftKeyBar(hwnd, IDR_HISTORY_MENU, &menuBar);
+    HRESULT hr = InitialiseShell(IDR_HISTORY_MENU);
     if (FAILED(hr))
         return hr;
     if (AppSettings::QueryPlatformType() == kPocketPC) {
@@ -143,8 +130,5 @@ HRESULT HistoryWindow::ClearHistory() {
 }
 
 void HistoryWindow::OnDestroy() {
-    if (menuBar) {
-        DestroyWindow(menuBar);
-        menuBar = nullptr;
-    }
+    DestroySoftKeyBar();
 }

@@ -1,11 +1,11 @@
 // The full-screen call history: the list of screened calls, Done (or Back) to close,
 // and Menu > Clear history. Opening it marks the refused calls as seen.
 #pragma once
-#include "app/WindowObject.h"
+#include "ui/FullScreenDialog.h"
 #include "ui/HistoryList.h"
 #include <aygshell.h>
 
-class HistoryWindow : public WindowObject {
+class HistoryWindow : public FullScreenDialog {
 public:
     // Shows the history modally over the owner, which is disabled meanwhile. S_OK when
     // it was shown and closed.
@@ -23,8 +23,6 @@ public:
     HRESULT ClearHistory();
 
     HistoryList list;
-    HWND menuBar = nullptr; // owned
-    SHACTIVATEINFO activateInfo = {};
 
 private:
     static INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,

@@ -2,7 +2,6 @@
 #include "app/MainWindow.h"
 #include "app/Process.h"
 #include "platform/Resources.h"
-#include "platform/SoftKeyBar.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
 #include <commctrl.h>
@@ -272,6 +271,8 @@ LRESULT ProfileEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, L
     const bool notHandled =
         (WindowObject::HandleMessage(window, message, wParam, lParam, handled), handled);
     handled = true;
+    if (HandleShellMessage(message, wParam, lParam))
+        return 0;
     switch (message) {
     case WM_INITDIALOG:
         if (FAILED(Initialise()))
@@ -284,18 +285,8 @@ LRESULT ProfileEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, L
         if (modeSelector)
             Layout();
         return 0;
-    case WM_ACTIVATE:
-        SHHandleWMActivate(hwnd, wParam, lParam, &activateInfo, 0);
-        return 0;
-    case WM_SETTINGCHANGE:
-        SHHandleWMSettingChange(hwnd, wParam, lParam, &activateInfo);
-        return 0;
     case WM_NOTIFY: {
-        // The dialog manager answers with DWLP_MSGRESULT, which must not keep the value
-        // of an earlier notification (a stale TRUE would refuse selection changes).
-        LRESULT result = OnNotify(reinterpret_cast<const NMHDR*>(lParam));
-        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
-        return result;
+        return AnswerNotify(OnNotify(reinterpret_cast<const NMHDR*>(lParam)));
     }
     case WM_COMMAND:
         if (!OnCommand(LOWORD(wParam), HIWORD(wParam)))
@@ -324,15 +315,10 @@ LRESULT ProfileEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, L
 HRESULT ProfileEditor::Initialise() {
     if (!profile)
         return E_INVALIDARG;
-    SHINITDLGINFO init = {};
-    init.dwMask = SHIDIM_FLAGS;
-    init.hDlg = hwnd;
-    init.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
-    SHInitDialog(&init);
-    activateInfo = SHACTIVATEINFO{};
-    activateInfo.cbSize = sizeof(activateInfo);
 
-    HRESULT hr = CreateMenuBar();
+    HRESULT hr = InitialiseShell(IDR_EDITOR_MENU);
+    if (SUCCEEDED(hr))
+        SendMessageW(menuBar, SHCMBM_OVERRIDEKEY, VK_TBACK, kBackOverride);
     if (FAILED(hr))
         return hr;
     SHEnableSoftkey(menuBar, IDM_DONE, FALSE, FALSE);
@@ -404,14 +390,6 @@ HRESULT ProfileEditor::Initialise() {
     // The Smartphone shows the dialog before the mode-dependent controls settle.
     if (!SetTimer(hwnd, kApplyModeTimer, kApplyModeDelay, nullptr))
         return E_FAIL;
-    return S_OK;
-}
-
-HRESULT ProfileEditor::CreateMenuBar() {
-    HRESULT hr = CreateSoftKeyBar(hwnd, IDR_EDITOR_MENU, &menuBar);
-    if (FAILED(hr))
-        return hr;
-    SendMessageW(menuBar, SHCMBM_OVERRIDEKEY, VK_TBACK, kBackOverride);
     return S_OK;
 }
 

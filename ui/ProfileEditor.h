@@ -1,7 +1,7 @@
 // The full-screen profile editor: the profile's name, its screening mode and, by mode,
 // its contacts or its category. Done is offered only while the fields are valid.
 #pragma once
-#include "app/WindowObject.h"
+#include "ui/FullScreenDialog.h"
 #include "platform/ContactStore.h"
 #include "store/Profile.h"
 #include "ui/ContactList.h"
@@ -9,7 +9,7 @@
 
 class AppSettings;
 
-class ProfileEditor : public WindowObject {
+class ProfileEditor : public FullScreenDialog {
 public:
     // Edits the caller's record in place and saves it when the user ends with Done
     // after a change; the result is the save's. Every other ending (Cancel, Done with
@@ -42,7 +42,6 @@ public:
     Profile* profile; // the caller's record
     ContactList contactList;
     ContactStore contactStore;
-    HWND menuBar = nullptr;      // owned
     HWND nameField = nullptr;    // the dialog's
     HWND modeSelector = nullptr; // owned
     HWND modeArrows = nullptr;   // owned; Smartphone only
@@ -50,7 +49,6 @@ public:
     HWND categoryField = nullptr;
     HWND repeatSelector = nullptr; // owned
     HWND repeatArrows = nullptr;   // owned; Smartphone only
-    SHACTIVATEINFO activateInfo = {};
     DWORD initialised = 0;
 
 private:
@@ -58,7 +56,6 @@ private:
                                             LPARAM lParam);
     bool IsPocketPC() const;
     HRESULT Initialise();
-    HRESULT CreateMenuBar();
     HRESULT CreateModeSelector(int y);
     HRESULT FillModeSelector();
     HRESULT CreateRepeatSelector(int y);

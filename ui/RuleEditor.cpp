@@ -1,7 +1,6 @@
 #include "ui/RuleEditor.h"
 #include "app/Process.h"
 #include "platform/Resources.h"
-#include "platform/SoftKeyBar.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
 #include "store/Profile.h"
@@ -150,6 +149,8 @@ LRESULT RuleEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
     const bool notHandled =
         (WindowObject::HandleMessage(window, message, wParam, lParam, handled), handled);
     handled = true;
+    if (HandleShellMessage(message, wParam, lParam))
+        return 0;
     switch (message) {
     case WM_INITDIALOG:
         if (FAILED(Initialise()))
@@ -162,16 +163,8 @@ LRESULT RuleEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         if (dayList)
             Layout();
         return 0;
-    case WM_ACTIVATE:
-        SHHandleWMActivate(hwnd, wParam, lParam, &activateInfo, 0);
-        return 0;
-    case WM_SETTINGCHANGE:
-        SHHandleWMSettingChange(hwnd, wParam, lParam, &activateInfo);
-        return 0;
     case WM_NOTIFY: {
-        const LRESULT result = OnNotify(reinterpret_cast<const NMHDR*>(lParam));
-        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
-        return result;
+        return AnswerNotify(OnNotify(reinterpret_cast<const NMHDR*>(lParam)));
     }
     case WM_COMMAND:
         if (!OnCommand(LOWORD(wParam), HIWORD(wParam)))
@@ -186,15 +179,8 @@ LRESULT RuleEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
 HRESULT RuleEditor::Initialise() {
     if (!rule)
         return E_INVALIDARG;
-    SHINITDLGINFO init = {};
-    init.dwMask = SHIDIM_FLAGS;
-    init.hDlg = hwnd;
-    init.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
-    SHInitDialog(&init);
-    activateInfo = SHACTIVATEINFO{};
-    activateInfo.cbSize = sizeof(activateInfo);
 
-    HRESULT hr = CreateSoftKeyBar(hwnd, IDR_RULE_EDITOR_MENU, &menuBar);
+    HRESULT hr = InitialiseShell(IDR_RULE_EDITOR_MENU);
     if (FAILED(hr))
         return hr;
     SHEnableSoftkey(menuBar, IDM_DONE, FALSE, FALSE);
@@ -491,8 +477,5 @@ LRESULT CALLBACK RuleEditor::FieldProcedure(HWND window, UINT message, WPARAM wP
 void RuleEditor::OnDestroy() {
     profileField.Destroy();
     daysField.Destroy();
-    if (menuBar) {
-        DestroyWindow(menuBar);
-        menuBar = nullptr;
-    }
+    DestroySoftKeyBar();
 }

@@ -2,7 +2,7 @@
 // runs from and to, and the days it starts on (a preset, or single days ticked in a
 // list). Done is offered only while at least one day and a profile are chosen.
 #pragma once
-#include "app/WindowObject.h"
+#include "ui/FullScreenDialog.h"
 #include "store/Schedule.h"
 #include "ui/ChoiceField.h"
 #include <aygshell.h>
@@ -11,7 +11,7 @@
 class AppSettings;
 class Profile;
 
-class RuleEditor : public WindowObject {
+class RuleEditor : public FullScreenDialog {
 public:
     // Edits the rule in place. S_OK when the user ended with Done: the rule then holds
     // the fields' values (its applied marker untouched). E_FAIL for every other ending
@@ -42,8 +42,6 @@ public:
     HWND startPicker = nullptr; // the dialog's
     HWND endPicker = nullptr;
     HWND dayList = nullptr;
-    HWND menuBar = nullptr; // owned
-    SHACTIVATEINFO activateInfo = {};
 
 private:
     static INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,

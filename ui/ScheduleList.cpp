@@ -2,7 +2,6 @@
 #include "app/Process.h"
 #include "platform/Cursor.h"
 #include "platform/Resources.h"
-#include "platform/SoftKeyBar.h"
 #include "screening/ScheduleApplication.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
@@ -165,16 +164,15 @@ LRESULT ScheduleList::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
     const bool notHandled =
         (WindowObject::HandleMessage(window, message, wParam, lParam, handled), handled);
     handled = true;
+    if (HandleShellMessage(message, wParam, lParam))
+        return 0;
     switch (message) {
     case WM_INITDIALOG:
         if (FAILED(Initialise()))
             EndDialog(hwnd, IDCANCEL);
         return 0;
     case WM_DESTROY:
-        if (menuBar) {
-            DestroyWindow(menuBar);
-            menuBar = nullptr;
-        }
+        DestroySoftKeyBar();
         return 0;
     case WM_SIZE:
         if (rows.hwnd) {
@@ -182,12 +180,6 @@ LRESULT ScheduleList::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
             GetClientRect(hwnd, &client);
             MoveWindow(rows.hwnd, 0, 0, client.right, client.bottom, TRUE);
         }
-        return 0;
-    case WM_ACTIVATE:
-        SHHandleWMActivate(hwnd, wParam, lParam, &activateInfo, 0);
-        return 0;
-    case WM_SETTINGCHANGE:
-        SHHandleWMSettingChange(hwnd, wParam, lParam, &activateInfo);
         return 0;
     case WM_DRAWITEM:
         if (wParam == IDC_RULE_LIST)
@@ -199,10 +191,7 @@ LRESULT ScheduleList::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        const LRESULT result =
-            header && header->idFrom == IDC_RULE_LIST ? rows.OnNotify(header) : 0;
-        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
-        return result;
+        return AnswerNotify(header && header->idFrom == IDC_RULE_LIST ? rows.OnNotify(header) : 0);
     }
     case WM_COMMAND:
         OnCommand(LOWORD(wParam));
@@ -217,14 +206,7 @@ LRESULT ScheduleList::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
 }
 
 HRESULT ScheduleList::Initialise() {
-    SHINITDLGINFO init = {};
-    init.dwMask = SHIDIM_FLAGS;
-    init.hDlg = hwnd;
-    init.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
-    SHInitDialog(&init);
-    activateInfo = SHACTIVATEINFO{};
-    activateInfo.cbSize = sizeof(activateInfo);
-    HRESULT hr = CreateSoftKeyBar(hwnd, IDR_SCHEDULE_MENU, &menuBar);
+    HRESULT hr = InitialiseShell(IDR_SCHEDULE_MENU);
     if (SUCCEEDED(hr))
         hr = LoadProfiles();
     if (SUCCEEDED(hr))

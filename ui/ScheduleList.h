@@ -2,7 +2,7 @@
 // days and times; a rule that is ignored says why), sorted by start time, with New,
 // Edit and Delete on the soft keys. Full screen, over the main window.
 #pragma once
-#include "app/WindowObject.h"
+#include "ui/FullScreenDialog.h"
 #include "store/Profile.h"
 #include "store/Schedule.h"
 #include "ui/OwnerDrawList.h"
@@ -37,7 +37,7 @@ private:
     ScheduleList& owner;
 };
 
-class ScheduleList : public WindowObject {
+class ScheduleList : public FullScreenDialog {
 public:
     // Shows the rules until the user is done; every change is stored at once.
     static HRESULT Run(HWND owner, const AppSettings& settings);
@@ -64,8 +64,6 @@ public:
     Schedule schedule;
     std::vector<std::unique_ptr<Profile>> profiles; // sorted by name
     RuleRows rows;
-    HWND menuBar = nullptr; // owned
-    SHACTIVATEINFO activateInfo = {};
 
 private:
     static INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
