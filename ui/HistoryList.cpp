@@ -141,9 +141,11 @@ HRESULT HistoryList::DrawItem(const DRAWITEMSTRUCT* draw) {
     if (FAILED(hr))
         return hr;
     const HICON icon = record->refused ? refusedIcon : allowedIcon;
-    RECT client = {};
-    GetClientRect(hwnd, &client);
-    if (client.right >= ScaleX(kTimeBesideCallerWidth))
+    // The control's own width, not its client's: a scroll bar coming must not change
+    // how the rows are laid out.
+    RECT frame = {};
+    GetWindowRect(hwnd, &frame);
+    if (frame.right - frame.left >= ScaleX(kTimeBesideCallerWidth))
         return DrawTwoLineItem(draw, title, detail, icon, false, when);
     WCHAR line[ARRAYSIZE(when) + ARRAYSIZE(detail)];
     hr = StringCchPrintfW(line, ARRAYSIZE(line), L"%s%s%s", when, kSeparator, detail);
