@@ -261,11 +261,6 @@ bool ProfileEditor::IsPocketPC() const {
     return settings.platformType == kPocketPC;
 }
 
-INT_PTR CALLBACK ProfileEditor::DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                                LPARAM lParam) {
-    return WindowObject::DialogProcedure(dialog, message, wParam, lParam);
-}
-
 LRESULT ProfileEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                      bool& handled) {
     const bool notHandled =

@@ -52,8 +52,6 @@ public:
     DWORD initialised = 0;
 
 private:
-    static INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
     bool IsPocketPC() const;
     HRESULT Initialise();
     HRESULT CreateModeSelector(int y);

@@ -139,11 +139,6 @@ bool RuleEditor::IsPocketPC() const {
     return settings.platformType == kPocketPC;
 }
 
-INT_PTR CALLBACK RuleEditor::DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                             LPARAM lParam) {
-    return WindowObject::DialogProcedure(dialog, message, wParam, lParam);
-}
-
 LRESULT RuleEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                   bool& handled) {
     const bool notHandled =

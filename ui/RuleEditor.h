@@ -44,8 +44,6 @@ public:
     HWND dayList = nullptr;
 
 private:
-    static INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
     static LRESULT CALLBACK FieldProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                            UINT_PTR id, DWORD_PTR editor);
     bool IsPocketPC() const;

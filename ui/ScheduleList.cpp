@@ -154,11 +154,6 @@ ScheduleList::ScheduleList(const AppSettings& settings) : rows(*this), settings(
 
 ScheduleList::~ScheduleList() = default;
 
-INT_PTR CALLBACK ScheduleList::DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                               LPARAM lParam) {
-    return WindowObject::DialogProcedure(dialog, message, wParam, lParam);
-}
-
 LRESULT ScheduleList::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                     bool& handled) {
     const bool notHandled =

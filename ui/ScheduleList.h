@@ -66,8 +66,6 @@ public:
     RuleRows rows;
 
 private:
-    static INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
     HRESULT Initialise();
     HRESULT LoadProfiles();
     HRESULT EditSlot(UINT slot);
