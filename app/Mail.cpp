@@ -1,6 +1,6 @@
 #include "app/Mail.h"
-#include "app/LazyProc.h"
-#include "app/Process.h"
+#include "platform/LazyProc.h"
+#include "app/MainWindow.h"
 #include "platform/Cursor.h"
 #include <cemapi.h>
 #include <shellapi.h>
@@ -54,7 +54,7 @@ HRESULT CheckForUpdate() {
         return E_FAIL;
     // Posted, so that the command that asked finishes before the window goes. Without
     // a main window there is nothing to close (a null window would post to the thread).
-    if (HWND main = MainWindowHandle())
+    if (HWND main = TheMainWindow().hwnd)
         PostMessageW(main, WM_CLOSE, 0, 0);
     return hr;
 }

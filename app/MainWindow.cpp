@@ -1,13 +1,13 @@
 #include "app/MainWindow.h"
 #include "app/Mail.h"
-#include "app/Process.h"
 #include "platform/LocalClock.h"
+#include "platform/Process.h"
 #include "platform/Resources.h"
-#include "screening/CallNotification.h"
 #include "platform/SoftKeyBar.h"
-#include "screening/ScheduleApplication.h"
+#include "screening/CallNotification.h"
+#include "screening/KeepInLine.h"
 #include "screening/ScreenIncomingCall.h"
-#include "screening/TimedHandBack.h"
+#include "store/AppKeys.h"
 #include "ui/HistoryWindow.h"
 #include "ui/ProfileEditor.h"
 #include "ui/ScheduleList.h"
@@ -35,6 +35,10 @@ const UINT kPastTheMinuteMs = 200;
 MainWindow& TheMainWindow() {
     static MainWindow mainWindow;
     return mainWindow;
+}
+
+MainWindow::MainWindow() {
+    profileList.Bind(&settings, this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -154,7 +158,7 @@ HRESULT MainWindow::OnCreate() {
     // A timed profile that ended while Vespera was closed gives way to the next one
     // before the list shows which profile is active; a failed hand-back is tried again.
     WCHAR inForce[kKeyNameChars];
-    ProfileInForceNow(settings, LocalNow(), inForce);
+    BringInLine(settings, LocalNow(), hwnd, inForce);
     hr = unreadCount.Create(hwnd, kUnreadCountId, profileList.titleFont);
     if (FAILED(hr))
         return hr;
@@ -182,7 +186,8 @@ void MainWindow::KeepInStep() {
     if (!IsWindowEnabled(hwnd))
         return;
     WCHAR inForce[kKeyNameChars];
-    ProfileInForceNow(settings, LocalNow(), inForce);
+    BringInLine(settings, LocalNow(), hwnd, inForce);
+    // The rows ask the settings which one is active, so a repaint marks the one in force.
     InvalidateRect(ListControl(), nullptr, FALSE);
     const DWORD countBefore = unreadCount.count;
     const bool shownBefore = unreadCount.Height() > 0;
@@ -285,19 +290,23 @@ HRESULT MainWindow::ActivateProfile(Profile* profile, bool silent) {
             IDOK)
             return E_FAIL;
     }
-    HRESULT hr =
-        SetCallNotification(static_cast<int>(profile->mode), false, profile->repeatMinutes);
-    if (FAILED(hr))
+    // Stored at once with the request following it; the notice comes after.
+    const ActiveChoice before = TakeActiveChoice(settings);
+    HRESULT hr = settings.SetActiveProfile(profile->keyName[0] ? profile->keyName : nullptr);
+    if (FAILED(hr)) {
+        PutActiveChoice(settings, before);
         return hr;
-    hr = settings.SetActiveProfile(profile->keyName[0] ? profile->keyName : nullptr);
+    }
     // A choice by hand has no end.
     settings.EndTimedProfile();
+    hr = CommitActiveChoice(settings, before, hwnd);
+    if (FAILED(hr))
+        return hr;
     if (!silent) {
         settings.ShowNoticeOnce(hwnd, kActivatedNotice, 0);
-        // The settings are written when the window goes.
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
     }
-    return hr;
+    return S_OK;
 }
 
 HRESULT MainWindow::ActivateProfileFor(TimedSpan span) {
@@ -322,22 +331,25 @@ HRESULT MainWindow::ActivateProfileFor(TimedSpan span) {
     hr = TimedProfileEnd(span, now, &end);
     if (FAILED(hr))
         return hr;
-    hr = SetCallNotification(static_cast<int>(profile->mode), true);
-    if (FAILED(hr))
-        return hr;
+    const ActiveChoice before = TakeActiveChoice(settings);
     hr = settings.SetActiveProfile(profile->keyName[0] ? profile->keyName : nullptr);
     if (SUCCEEDED(hr))
         hr = settings.SetTimedProfile(end, after);
+    if (SUCCEEDED(hr))
+        hr = CommitActiveChoice(settings, before, hwnd);
+    else
+        PutActiveChoice(settings, before);
+    if (FAILED(hr))
+        return hr;
     settings.ShowNoticeOnce(hwnd, kActivatedNotice, 0);
-    // The settings are written when the window goes.
     PostMessageW(hwnd, WM_CLOSE, 0, 0);
-    return hr;
+    return S_OK;
 }
 
 HRESULT MainWindow::NewProfile() {
     Profile profile;
     profile.SetMode(ScreeningMode::BlockAll);
-    HRESULT hr = ProfileEditor::Run(&profile, hwnd);
+    HRESULT hr = ProfileEditor::Run(&profile, hwnd, settings);
     if (FAILED(hr))
         return hr;
     // The new profile is only listed: it does not become active.
@@ -364,13 +376,12 @@ HRESULT MainWindow::EditProfile() {
     const bool active = SameKeyName(keyName, settings.activeProfile);
     const ScreeningMode mode = profile->mode;
     const DWORD repeatMinutes = profile->repeatMinutes;
-    hr = ProfileEditor::Run(profile, hwnd);
+    hr = ProfileEditor::Run(profile, hwnd, settings);
     if (FAILED(hr))
         return hr;
     // The block-all command carries the repeat minutes: a change to them renews it too.
     if (active && (profile->mode != mode || profile->repeatMinutes != repeatMinutes)) {
-        hr = SetCallNotification(static_cast<int>(profile->mode), settings.IsTimed(),
-                                 profile->repeatMinutes);
+        hr = RenewCallNotification(settings.activeProfile, settings.IsTimed(), hwnd);
         if (FAILED(hr))
             return hr;
     }
@@ -394,7 +405,7 @@ HRESULT MainWindow::DeleteProfile() {
             return hr;
     } else if (scheduled && !ScheduleHasRules()) {
         // The last rule that took part named it: the active profile's own request again.
-        hr = RenewCallNotification(settings);
+        hr = RenewCallNotification(settings.activeProfile, settings.IsTimed(), hwnd);
         if (FAILED(hr))
             return hr;
     }

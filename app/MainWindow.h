@@ -1,7 +1,7 @@
 // The program's one top-level window: the list of profiles under the menu bar, the
 // profile commands, and the broker's incoming-call message.
 #pragma once
-#include "app/WindowObject.h"
+#include "platform/WindowObject.h"
 #include "store/AppSettings.h"
 #include "ui/ProfileList.h"
 #include "ui/UnreadCount.h"
@@ -33,9 +33,9 @@ enum MainWindowCommand : UINT {
     kCommandCallHistory = 510,
 };
 
-class MainWindow : public WindowObject {
+class MainWindow : public WindowObject, public ProfileActivation {
 public:
-    MainWindow() = default;
+    MainWindow();
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -48,7 +48,7 @@ public:
 
     // Makes the profile the active one. Unless silent, asks first (when it is not
     // active already), and closes the program afterwards.
-    HRESULT ActivateProfile(Profile* profile, bool silent);
+    HRESULT ActivateProfile(Profile* profile, bool silent) override;
     // Makes the selected profile the active one for the span, after which the profile in
     // force before comes back; closes the program afterwards.
     HRESULT ActivateProfileFor(TimedSpan span);

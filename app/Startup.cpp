@@ -1,7 +1,7 @@
 #include "app/Startup.h"
-#include "app/LazyProc.h"
+#include "platform/LazyProc.h"
 #include "app/MainWindow.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/Cursor.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
@@ -25,7 +25,7 @@ const UINT kCallMessageWaitMs = 4000;
 
 void CALLBACK GiveUpWaitingForCall(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    if (HWND window = MainWindowHandle())
+    if (HWND window = TheMainWindow().hwnd)
         PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
@@ -107,7 +107,7 @@ HRESULT CreateMainWindow(HINSTANCE instance, int showCommand) {
 int RunMessageLoop(HACCEL accelerators) {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (accelerators && TranslateAcceleratorW(MainWindowHandle(), accelerators, &message))
+        if (accelerators && TranslateAcceleratorW(TheMainWindow().hwnd, accelerators, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);

@@ -83,6 +83,7 @@ int wmain() {
     HWND host = CreateWindowExW(0, windowClass.lpszClassName, L"bench", WS_POPUP | WS_VISIBLE, 0, 0,
                                 240, 320, nullptr, nullptr, windowClass.hInstance, nullptr);
     ProfileList list;
+    list.Bind(&TheMainWindow().settings, nullptr);
     SetWindowLongPtrW(host, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&list));
     if (!host || FAILED(list.Create(host, kProfileListId, LVS_SORTASCENDING)) ||
         FAILED(list.LoadResources())) {

@@ -10,9 +10,9 @@
 // 3. The category test's first use of the contact store in a fresh process, step by step,
 //    as a notification run meets it.
 // Everything changed in the registry and the address book is put back at the end.
-#include "app/LazyProc.h"
+#include "platform/LazyProc.h"
 #include "app/MainWindow.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/ContactStore.h"
 #include "screening/CallNotification.h"
 #include "screening/ScreenIncomingCall.h"

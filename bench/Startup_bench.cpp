@@ -7,7 +7,7 @@
 // removed at the end.
 #include "screening/CallRecording.h"
 #include "screening/CallerState.h"
-#include "screening/ProfileInForce.h"
+#include "store/AppSettings.h"
 #include "screening/RepeatedCalls.h"
 #include "store/CallHistory.h"
 #include "support/Phone.h"

@@ -1,7 +1,7 @@
 // Costs of the profile store on the real registry: loading long contact lists, loading
 // every stored profile, and reading the settings as a process started for a call does.
 // Everything happens below a scratch key that stands in for HKEY_CURRENT_USER.
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "store/AppSettings.h"
 #include "store/Profile.h"
 #include <stdio.h>

@@ -1,5 +1,4 @@
 #include "screening/CallNotification.h"
-#include "app/Process.h"
 #include "platform/Broker.h"
 #include "platform/Cursor.h"
 #include "platform/Keys.h"
@@ -48,27 +47,68 @@ void RejectCall(Verdict* verdict) {
     }
 }
 
-HRESULT SetCallNotification(int mode, bool timed, DWORD repeatMinutes) {
-    WaitCursor wait;
-    // A rule of the schedule may take over at any call, so the clock must be looked at.
-    if (timed || ScheduleHasRules())
-        mode = static_cast<int>(ScreeningMode::BlockUnknown); // any mode the window decides
+CallRequest CallRequestFor(const CallRequestInputs& inputs) {
+    CallRequest request;
+    if (!inputs.profileActive && !inputs.timed && !inputs.scheduled)
+        return request;
+    if (inputs.timed || inputs.scheduled || !inputs.profileRead) {
+        request.kind = CallRequestKind::Window;
+        return request;
+    }
+    switch (inputs.mode) {
+    case ScreeningMode::Off:
+        return request;
+    case ScreeningMode::BlockAll:
+        request.kind = CallRequestKind::BlockAll;
+        request.repeatMinutes =
+            inputs.repeatMinutes > kMaxRepeatMinutes ? kMaxRepeatMinutes : inputs.repeatMinutes;
+        return request;
+    default:
+        request.kind = CallRequestKind::Window;
+        return request;
+    }
+}
+
+HRESULT ReadCallRequestInputs(LPCWSTR activeProfile, bool timed, CallRequestInputs* inputs) {
+    if (!inputs)
+        return E_INVALIDARG;
+    *inputs = CallRequestInputs{};
+    inputs->timed = timed;
+    inputs->scheduled = ScheduleHasRules();
+    if (activeProfile && activeProfile[0] && ProfileKeyExists(activeProfile)) {
+        inputs->profileActive = true;
+        Profile profile;
+        if (SUCCEEDED(profile.Load(activeProfile))) {
+            inputs->profileRead = true;
+            inputs->mode = profile.mode;
+            inputs->repeatMinutes = profile.repeatMinutes;
+        }
+    }
+    return S_OK;
+}
+
+namespace {
+
+HRESULT WriteCallRequest(const CallRequest& request, HWND window) {
     NOTIFICATIONCONDITION condition = {};
     condition.ctComparisonType = REG_CT_EQUAL;
     condition.dwMask = SN_PHONEINCOMINGCALL_BITMASK;
     condition.TargetValue.dw = SN_PHONEINCOMINGCALL_BITMASK;
-    switch (mode) {
-    case 0:
-        BrokerStopNotification(kIncomingCallNotification);
-        return S_OK;
-    case 1: {
+    switch (request.kind) {
+    case CallRequestKind::None: {
+        const HRESULT hr = BrokerStopNotification(kIncomingCallNotification);
+        // None to remove is what was wanted.
+        return hr == S_FALSE || hr == HRESULT_FROM_WIN32(ERROR_NOT_FOUND) ||
+                       hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)
+                   ? S_OK
+                   : hr;
+    }
+    case CallRequestKind::BlockAll: {
         WCHAR argument[32];
-        HRESULT hr = repeatMinutes == 0
+        HRESULT hr = request.repeatMinutes == 0
                          ? StringCchCopyW(argument, ARRAYSIZE(argument), kBlockAllSwitch)
                          : StringCchPrintfW(argument, ARRAYSIZE(argument), L"%s %s%lu",
-                                            kBlockAllSwitch, kRepeatSwitch,
-                                            repeatMinutes > kMaxRepeatMinutes ? kMaxRepeatMinutes
-                                                                              : repeatMinutes);
+                                            kBlockAllSwitch, kRepeatSwitch, request.repeatMinutes);
         if (FAILED(hr))
             return hr;
         return RegisterAppNotification(kIncomingCallNotification, nullptr, WM_INCOMINGCALL,
@@ -79,12 +119,53 @@ HRESULT SetCallNotification(int mode, bool timed, DWORD repeatMinutes) {
         // Without the window the request would name no class and title: the broker
         // would start hidden instances that never get the message, and each would
         // hold the single-instance lock. The old request stays in force.
-        if (!MainWindowHandle())
+        if (!window)
             return E_FAIL;
-        return RegisterAppNotification(kIncomingCallNotification, MainWindowHandle(),
-                                       WM_INCOMINGCALL, SN_PHONE_ROOT, SN_PHONE_PATH,
-                                       SN_PHONESTATUS_VALUE, &condition, nullptr);
+        return RegisterAppNotification(kIncomingCallNotification, window, WM_INCOMINGCALL,
+                                       SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE,
+                                       &condition, nullptr);
     }
+}
+
+} // namespace
+
+HRESULT RegisterCallRequest(const CallRequest& request, HWND window, const CallRequest* fallback) {
+    WaitCursor wait;
+    if (request.kind == CallRequestKind::Window && !window)
+        return E_FAIL;
+    const HRESULT hr = WriteCallRequest(request, window);
+    if (SUCCEEDED(hr) || request.kind == CallRequestKind::None)
+        return hr;
+    // The write may have taken the old request with it: put one back that screens.
+    CallRequest backup;
+    backup.kind = CallRequestKind::Window;
+    if (fallback && *fallback != request)
+        backup = *fallback;
+    if (FAILED(WriteCallRequest(backup, window)) && backup.kind != CallRequestKind::Window) {
+        backup.kind = CallRequestKind::Window;
+        WriteCallRequest(backup, window);
+    }
+    return hr;
+}
+
+HRESULT RenewCallNotification(LPCWSTR activeProfile, bool timed, HWND window,
+                              const CallRequest* fallback) {
+    CallRequestInputs inputs;
+    HRESULT hr = ReadCallRequestInputs(activeProfile, timed, &inputs);
+    if (FAILED(hr))
+        return hr;
+    return RegisterCallRequest(CallRequestFor(inputs), window, fallback);
+}
+
+HRESULT SetCallNotification(HWND window, int mode, bool timed, DWORD repeatMinutes) {
+    CallRequestInputs inputs;
+    inputs.profileActive = mode != 0;
+    inputs.profileRead = true;
+    inputs.mode = static_cast<ScreeningMode>(mode);
+    inputs.repeatMinutes = repeatMinutes;
+    inputs.timed = timed;
+    inputs.scheduled = ScheduleHasRules();
+    return RegisterCallRequest(CallRequestFor(inputs), window);
 }
 
 DWORD RepeatMinutesFromCommandLine(LPCWSTR commandLine) {
@@ -127,8 +208,15 @@ HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY ro
             return E_FAIL;
     }
 
-    // Only now, with the new request complete, does the old one go.
-    BrokerStopNotification(name);
+    // A broker that keeps the old request under the name refuses the new one; only
+    // then, with the new request complete, does the old one go.
+    hr = BrokerNotifyApp(root, subKey, valueName, name, command, window ? windowClass : nullptr,
+                         window ? windowTitle : nullptr, message, 0, condition);
+    if (hr != HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS))
+        return hr;
+    hr = BrokerStopNotification(name);
+    if (FAILED(hr))
+        return hr;
     return BrokerNotifyApp(root, subKey, valueName, name, command, window ? windowClass : nullptr,
                            window ? windowTitle : nullptr, message, 0, condition);
 }

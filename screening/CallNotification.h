@@ -1,6 +1,7 @@
 // The broker request that starts Vespera (or messages its window) on an incoming
 // call, and the one operation that refuses a call.
 #pragma once
+#include "store/Profile.h"
 #include <windows.h>
 #include <regext.h>
 
@@ -21,14 +22,54 @@ void RejectCall();
 // now, which turns the verdict into a call let through for that reason.
 void RejectCall(Verdict* verdict);
 
-// Keeps the broker request in line with a screening mode: none for Off, the
-// block-all command for BlockAll, the main window for every other mode. While a
-// timed profile is in force every call goes to the main window, whatever the mode,
-// so that its end is seen when the next call comes; so, too, while a rule of the
-// schedule takes part (the Off mode included), so that the rule is applied in time. A
-// block-all profile that lets repeated calls through carries its minutes on the
-// command, so the fast path needs no profile to honour them.
-HRESULT SetCallNotification(int mode, bool timed = false, DWORD repeatMinutes = 0);
+// The kinds of request: none (nothing is screened), the block-all command, or the main
+// window, which decides every call by the stored state.
+enum class CallRequestKind { None, BlockAll, Window };
+
+struct CallRequest {
+    CallRequestKind kind = CallRequestKind::None;
+    DWORD repeatMinutes = 0; // on the block-all command only
+    bool operator==(const CallRequest& other) const {
+        return kind == other.kind && repeatMinutes == other.repeatMinutes;
+    }
+    bool operator!=(const CallRequest& other) const { return !(*this == other); }
+};
+
+// What the request depends on in the stored state.
+struct CallRequestInputs {
+    bool profileActive = false; // a profile is the active one (its key is there)
+    bool profileRead = false;   // and it reads: mode and minutes below are its own
+    ScreeningMode mode = ScreeningMode::Off;
+    DWORD repeatMinutes = 0;
+    bool timed = false;     // a timed profile is in force: its end is seen at the next call
+    bool scheduled = false; // a rule of the schedule takes part: it may begin at any call
+};
+
+// The request the stored state asks for: the window while the clock matters (a timed
+// profile, a rule) and for an active profile that does not read (so its calls are
+// decided, and let through, rather than never seen); otherwise by the mode: none for
+// Off, the block-all command for BlockAll (with its repeat minutes, at most
+// kMaxRepeatMinutes), the window for every other mode.
+CallRequest CallRequestFor(const CallRequestInputs& inputs);
+
+// Reads what the request depends on: the settings' active profile, and the schedule.
+HRESULT ReadCallRequestInputs(LPCWSTR activeProfile, bool timed, CallRequestInputs* inputs);
+
+// Registers the request. The window kind names the window's class and title, so a
+// window is needed (E_FAIL without one, and the request in force stays). A request
+// that cannot be written never leaves none: the fallback (the previous request, when
+// given, else the window kind, which decides by whatever is stored) is registered in
+// its place and the failure returned. Removing the request (kind None) reports a
+// failure to remove it.
+HRESULT RegisterCallRequest(const CallRequest& request, HWND window,
+                            const CallRequest* fallback = nullptr);
+
+// The request for the settings' active profile as they stand, registered.
+HRESULT RenewCallNotification(LPCWSTR activeProfile, bool timed, HWND window,
+                              const CallRequest* fallback = nullptr);
+
+// The request for a mode as the active profile's, with the schedule in view.
+HRESULT SetCallNotification(HWND window, int mode, bool timed = false, DWORD repeatMinutes = 0);
 
 // The minutes of a "/Repeat:" switch on the command line; 0 when there is none or it
 // holds no number of minutes (more than kMaxRepeatMinutes counts as that).

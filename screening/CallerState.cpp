@@ -11,6 +11,9 @@ void ReadCaller(Caller* caller) {
                         caller->number, ARRAYSIZE(caller->number));
     if (FAILED(caller->numberRead))
         caller->number[0] = L'\0';
+    caller->numberUnreadable = FAILED(caller->numberRead) &&
+                               caller->numberRead != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) &&
+                               caller->numberRead != HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
     if (FAILED(BrokerGetString(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLERNAME_VALUE,
                                caller->name, ARRAYSIZE(caller->name))))
         caller->name[0] = L'\0';

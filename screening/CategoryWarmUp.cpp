@@ -1,5 +1,5 @@
 #include "screening/CategoryWarmUp.h"
-#include "app/LazyProc.h"
+#include "platform/LazyProc.h"
 #include "platform/Broker.h"
 #include "platform/ContactStore.h"
 #include "store/Profile.h"
@@ -13,7 +13,8 @@ bool ActiveProfileLooksUpCategories(const AppSettings& settings) {
         oid == 0)
         return false;
     Profile profile;
-    return SUCCEEDED(profile.Load(settings.activeProfile)) && profile.category &&
+    return SUCCEEDED(profile.Load(settings.activeProfile, kCallPathTextChars)) &&
+           profile.category &&
            (profile.mode == ScreeningMode::BlockCategory ||
             profile.mode == ScreeningMode::AllowCategory);
 }

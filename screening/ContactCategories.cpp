@@ -1,5 +1,5 @@
 #include "screening/ContactCategories.h"
-#include "app/LazyProc.h"
+#include "platform/LazyProc.h"
 #include "platform/ContactStore.h"
 #include "screening/CategoryWarmUp.h"
 

@@ -38,7 +38,7 @@ Verdict DecideByRule(const CallInputs& inputs) {
         return Make(false, CallReason::NoProfile,
                     FAILED(inputs.profileResult) ? inputs.profileResult : E_FAIL);
     const Profile& profile = *inputs.profile;
-    const bool withheld = caller.number[0] == L'\0';
+    const bool withheld = caller.Withheld();
 
     switch (profile.mode) {
     case ScreeningMode::Off:

@@ -13,10 +13,14 @@ const UINT kCallerNameChars = 128;
 // The caller of the ringing call, as the phone state tells it.
 struct Caller {
     WCHAR number[kCallerNumberChars] = L""; // empty: withheld, or not readable
-    WCHAR name[kCallerNameChars] = L"";     // the contact's name the phone gave; may be empty
-    DWORD oid = 0;                          // 0: no contact, or not readable
-    bool talking = false;                   // another call is being talked on
-    HRESULT numberRead = S_OK;              // how the reads went; failures count as absent
+    // A number is there but does not read (too long, another type): the caller presents
+    // one all the same. Withheld is a number missing or empty.
+    bool numberUnreadable = false;
+    bool Withheld() const { return number[0] == L'\0' && !numberUnreadable; }
+    WCHAR name[kCallerNameChars] = L""; // the contact's name the phone gave; may be empty
+    DWORD oid = 0;                      // 0: no contact, or not readable
+    bool talking = false;               // another call is being talked on
+    HRESULT numberRead = S_OK;          // how the reads went; failures count as absent
     HRESULT oidRead = S_OK;
 };
 

@@ -5,33 +5,55 @@
 #include "screening/CallerState.h"
 #include "screening/ContactCategories.h"
 #include "screening/Decision.h"
-#include "screening/ProfileInForce.h"
+#include "screening/InForce.h"
+#include "screening/KeepInLine.h"
 #include "screening/RepeatedCalls.h"
 #include "store/Profile.h"
+#include "store/Schedule.h"
+#include <string.h>
 
-HRESULT ScreenIncomingCall(AppSettings& settings, HWND owner) {
+HRESULT ScreenIncomingCall(AppSettings& settings, HWND window) {
     CallInputs inputs;
     inputs.now = LocalNow();
+
+    // What is in force; with the stored state unreadable, the active profile as loaded.
+    StoredState state;
+    InForce inForce;
+    if (FAILED(ReadStoredState(settings, &state)) ||
+        FAILED(WhatIsInForce(state, inputs.now, &inForce))) {
+        inForce = InForce{};
+        memcpy(inForce.keyName, settings.activeProfile, sizeof(inForce.keyName));
+    }
     Profile profile;
-    inputs.profileResult = LoadProfileInForce(settings, inputs.now, &profile);
-    // No profile in force is Off: nothing is screened.
-    if (inputs.profileResult == S_FALSE)
+    bool off = !inForce.keyName[0];
+    if (!off) {
+        inputs.profileResult = profile.Load(inForce.keyName, kCallPathTextChars);
+        // The profile handed back to was deleted meanwhile: Off comes back instead.
+        off =
+            FAILED(inputs.profileResult) && inForce.handBack && !ProfileKeyExists(inForce.keyName);
+    }
+    if (off) {
+        KeepInLine(settings, inForce, window);
         return E_FAIL;
+    }
     if (SUCCEEDED(inputs.profileResult))
         inputs.profile = &profile;
-    if (inputs.profile && profile.mode == ScreeningMode::Off)
+    if (inputs.profile && profile.mode == ScreeningMode::Off) {
+        KeepInLine(settings, inForce, window);
         return E_UNEXPECTED;
+    }
 
     ReadCaller(&inputs.caller);
-    ContactCategories categories(owner);
+    ContactCategories categories(window);
     inputs.categories = &categories;
     HistoryRepeats repeats;
     inputs.repeats = &repeats;
 
     Verdict verdict = Decide(inputs);
     RejectCall(&verdict);
-    // After the key: the history never delays the refusal.
+    // After the key: neither the history nor the stored state delays the refusal.
     RecordCall(inputs, verdict);
+    KeepInLine(settings, inForce, window);
     return verdict.result;
 }
 
@@ -48,7 +70,7 @@ void ScreenBlockAllCall(DWORD repeatMinutes) {
     if (blockAll.repeatMinutes)
         inputs.repeats = &repeats;
     ReadCaller(&inputs.caller);
-    GetLocalTime(&inputs.now);
+    inputs.now = LocalNow();
     Verdict verdict = Decide(inputs);
     RejectCall(&verdict);
 
@@ -56,7 +78,7 @@ void ScreenBlockAllCall(DWORD repeatMinutes) {
     WCHAR activeProfile[kKeyNameChars];
     Profile stored;
     if (SUCCEEDED(ReadActiveProfileKeyName(activeProfile)) && activeProfile[0] &&
-        SUCCEEDED(stored.Load(activeProfile)) && stored.name)
+        SUCCEEDED(stored.Load(activeProfile, kCallPathTextChars)) && stored.name)
         blockAll.SetName(stored.name);
     RecordCall(inputs, verdict);
 }

@@ -1,15 +1,17 @@
-// Screening one incoming call: gather the inputs, decide, act.
+// Screening one incoming call, straight down: what is in force, the caller, the
+// decision, the key, the record, and then what is due to keep the stored state in line.
 #pragma once
 #include "store/AppSettings.h"
 #include <windows.h>
 
-// The notification-mode path: loads the profile in force at the local time
-// (LoadProfileInForce, which hands a timed profile that has ended back), reads the
-// caller from the phone state, decides and refuses the call (RejectCall) when the
-// verdict says so. The owner window is the one the contact store logs on
-// with. The result tells why a call went through; no failure refuses a
-// call unless the mode refuses unknown callers.
-HRESULT ScreenIncomingCall(AppSettings& settings, HWND owner);
+// The notification-mode path: the profile in force at the local time (a timed profile
+// that has ended gives way to the one after it, a rule's occurrence that begins to its
+// profile), the caller from the phone state, the decision, End when it refuses
+// (RejectCall), the history record; then the hand-back or the rule is stored and the
+// broker request follows (KeepInLine). The window is the main window: the contact store
+// logs on with it and the window-kind request names it. The result tells why a call
+// went through; no failure refuses a call unless the mode refuses unknown callers.
+HRESULT ScreenIncomingCall(AppSettings& settings, HWND window);
 
 // The block-all fast path: every call is refused, unless a call is being talked on or
 // (repeatMinutes not 0, from the command) the number was refused within that many

@@ -1,5 +1,6 @@
 #include "store/AppSettings.h"
-#include "app/Process.h"
+#include "store/AppKeys.h"
+#include "platform/Process.h"
 #include "platform/Cursor.h"
 #include "platform/Device.h"
 #include "platform/Resources.h"
@@ -10,7 +11,6 @@
 
 namespace {
 
-const WCHAR kAppKey[] = L"Software\\Quorvane\\Vespera";
 const WCHAR kSampleValue[] = L"Sample";
 const WCHAR kActiveProfileValue[] = L"ActiveProfile";
 const WCHAR kActiveUntilValue[] = L"ActiveUntil";
@@ -60,6 +60,22 @@ HRESULT WriteTimedProfile(RegistryKey& key, LPCWSTR activeUntil, LPCWSTR nextPro
 
 } // namespace
 
+HRESULT ReadActiveProfileKeyName(WCHAR (&keyName)[kKeyNameChars]) {
+    keyName[0] = L'\0';
+    RegistryKey key;
+    if (key.Open(HKEY_CURRENT_USER, kAppKeyPath, KEY_READ) != ERROR_SUCCESS)
+        return S_OK;
+    DWORD chars = kKeyNameChars;
+    LONG code = key.ReadString(kActiveProfileValue, keyName, &chars);
+    if (code == ERROR_FILE_NOT_FOUND)
+        return S_OK;
+    if (code != ERROR_SUCCESS) {
+        keyName[0] = L'\0';
+        return HRESULT_FROM_WIN32(code);
+    }
+    return S_OK;
+}
+
 AppSettings::AppSettings() : platformType(QueryPlatformType()) {}
 
 AppSettings::~AppSettings() {
@@ -71,7 +87,7 @@ HRESULT AppSettings::Load() {
     WaitCursor wait;
     HRESULT hr = S_OK;
     RegistryKey key;
-    if (key.Open(HKEY_CURRENT_USER, kAppKey, KEY_READ) == ERROR_SUCCESS) {
+    if (key.Open(HKEY_CURRENT_USER, kAppKeyPath, KEY_READ) == ERROR_SUCCESS) {
         if (!LaunchedByNotification) {
             for (int i = 0; i < kNoticeCount; ++i) {
                 WCHAR valueName[kNoticeValueNameChars];
@@ -89,7 +105,7 @@ HRESULT AppSettings::Load() {
         // An active profile that cannot be taken must not keep the user out: the
         // run goes on as Off, which the user can then repair.
         LPWSTR stored = nullptr;
-        hr = key.ReadStringCopy(kActiveProfileValue, &stored);
+        hr = key.ReadStringCopy(kActiveProfileValue, &stored, kKeyNameChars);
         if (SUCCEEDED(hr) && stored)
             hr = SetActiveProfile(stored);
         else if (SUCCEEDED(hr) && RegQueryValueExW(key.Handle(), kActiveProfileValue, nullptr,
@@ -120,7 +136,7 @@ HRESULT AppSettings::Save() {
     if (LaunchedByNotification)
         return S_OK;
     RegistryKey key;
-    if (key.Create(HKEY_CURRENT_USER, kAppKey, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
+    if (key.Create(HKEY_CURRENT_USER, kAppKeyPath, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
         ERROR_SUCCESS)
         return E_FAIL;
     // Every value is attempted, whatever became of the one before: a failed "Sample"
@@ -174,7 +190,7 @@ void AppSettings::EndTimedProfile() {
 HRESULT AppSettings::SaveActiveProfile() {
     WaitCursor wait;
     RegistryKey key;
-    if (key.Create(HKEY_CURRENT_USER, kAppKey, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
+    if (key.Create(HKEY_CURRENT_USER, kAppKeyPath, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
         ERROR_SUCCESS)
         return E_FAIL;
     // The active profile first: a reader that finds the timed values gone must find the

@@ -7,6 +7,11 @@
 const int kKeyNameChars = 39; // a braced GUID and its terminator
 const int kNoticeValueNameChars = 30;
 
+// The stored "ActiveProfile" alone, read without the settings object, which the
+// block-all path does not build; empty when none is stored, or when it is longer than a
+// key name (then not read, and the result says so).
+HRESULT ReadActiveProfileKeyName(WCHAR (&keyName)[kKeyNameChars]);
+
 class AppSettings {
 public:
     AppSettings();

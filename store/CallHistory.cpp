@@ -1,4 +1,6 @@
 #include "store/CallHistory.h"
+#include "store/AppKeys.h"
+#include "store/StoredTime.h"
 #include "store/RegistryKey.h"
 #include <new>
 #include <strsafe.h>
@@ -7,7 +9,6 @@
 
 namespace {
 
-const WCHAR kHistoryKey[] = L"Software\\Quorvane\\Vespera\\History";
 const WCHAR kNextValue[] = L"Next";
 const WCHAR kUnreadValue[] = L"Unread";
 const WCHAR kMutexName[] = L"Vespera.CallHistory";
@@ -117,42 +118,12 @@ UINT NextSlot(RegistryKey& key) {
 }
 
 HRESULT OpenHistory(RegistryKey* key, REGSAM access) {
-    return FromRegistry(key->Open(HKEY_CURRENT_USER, kHistoryKey, access));
+    return FromRegistry(key->Open(HKEY_CURRENT_USER, kHistoryKeyPath, access));
 }
 
 HRESULT CreateHistory(RegistryKey* key) {
     return FromRegistry(
-        key->Create(HKEY_CURRENT_USER, kHistoryKey, nullptr, 0, KEY_READ | KEY_WRITE, nullptr));
-}
-
-// Digits only, as many as given; false otherwise.
-bool ReadDigits(LPCWSTR text, int count, WORD* value) {
-    UINT result = 0;
-    for (int i = 0; i < count; ++i) {
-        if (text[i] < L'0' || text[i] > L'9')
-            return false;
-        result = result * 10 + static_cast<UINT>(text[i] - L'0');
-    }
-    *value = static_cast<WORD>(result);
-    return true;
-}
-
-bool ParseTime(LPCWSTR text, SYSTEMTIME* when) {
-    if (wcslen(text) != kHistoryTimeChars - 1)
-        return false;
-    if (text[4] != L'-' || text[7] != L'-' || text[10] != L' ' || text[13] != L':' ||
-        text[16] != L':')
-        return false;
-    SYSTEMTIME parsed = {};
-    if (!ReadDigits(text, 4, &parsed.wYear) || !ReadDigits(text + 5, 2, &parsed.wMonth) ||
-        !ReadDigits(text + 8, 2, &parsed.wDay) || !ReadDigits(text + 11, 2, &parsed.wHour) ||
-        !ReadDigits(text + 14, 2, &parsed.wMinute) || !ReadDigits(text + 17, 2, &parsed.wSecond))
-        return false;
-    if (parsed.wMonth < 1 || parsed.wMonth > 12 || parsed.wDay < 1 || parsed.wDay > 31 ||
-        parsed.wHour > 23 || parsed.wMinute > 59 || parsed.wSecond > 59)
-        return false;
-    *when = parsed;
-    return true;
+        key->Create(HKEY_CURRENT_USER, kHistoryKeyPath, nullptr, 0, KEY_READ | KEY_WRITE, nullptr));
 }
 
 bool ParseMode(LPCWSTR text, DWORD* mode) {
@@ -196,8 +167,7 @@ HRESULT CallRecord::Set(const SYSTEMTIME& at, bool isRefused, CallReason why, LP
     if (!word)
         return E_INVALIDARG;
     WCHAR stamp[kHistoryTimeChars];
-    HRESULT hr = StringCchPrintfW(stamp, ARRAYSIZE(stamp), L"%04u-%02u-%02u %02u:%02u:%02u",
-                                  at.wYear, at.wMonth, at.wDay, at.wHour, at.wMinute, at.wSecond);
+    HRESULT hr = FormatStoredSecond(at, stamp, ARRAYSIZE(stamp));
     if (FAILED(hr))
         return hr;
     WCHAR modeText[12];
@@ -275,7 +245,7 @@ HRESULT CallRecord::Parse(DWORD type, const BYTE* data, DWORD bytes) {
     bool parsedRefused = false;
     if (valid) {
         parsedRefused = wcscmp(texts[1], kRefused) == 0;
-        valid = ParseTime(texts[0], &parsedWhen) &&
+        valid = SUCCEEDED(ParseStoredSecond(texts[0], &parsedWhen)) &&
                 (parsedRefused || wcscmp(texts[1], kAllowed) == 0) &&
                 CallReasonFromWord(texts[2], &parsedReason) && ParseMode(texts[6], &parsedMode);
     }
@@ -330,13 +300,27 @@ HRESULT Append(const CallRecord& record) {
     return FromRegistry(key.WriteDword(kUnreadValue, unread));
 }
 
-HRESULT Read(CallRecords* records) {
+HRESULT Read(CallRecords* records, DWORD* unread) {
     if (!records)
         return E_INVALIDARG;
     records->clear();
+    if (unread)
+        *unread = 0;
+    // The count goes with the records it counts: no refusal is recorded in between.
+    std::unique_ptr<HistoryLock> lock;
+    if (unread) {
+        lock.reset(new (std::nothrow) HistoryLock);
+        if (!lock)
+            return E_OUTOFMEMORY;
+        HRESULT hr = lock->Result();
+        if (FAILED(hr))
+            return hr;
+    }
     RegistryKey key;
     if (FAILED(OpenHistory(&key, KEY_READ)))
         return S_OK; // nothing recorded yet
+    if (unread && key.ReadDword(kUnreadValue, unread) != ERROR_SUCCESS)
+        *unread = 0;
     const UINT next = NextSlot(key);
     for (UINT back = 1; back <= kHistorySlots; ++back) {
         std::unique_ptr<CallRecord> record(new (std::nothrow) CallRecord);
@@ -418,7 +402,7 @@ HRESULT ReadUnread(DWORD* count) {
     return S_OK;
 }
 
-HRESULT MarkRead() {
+HRESULT MarkRead(DWORD shown) {
     HistoryLock lock;
     HRESULT hr = lock.Result();
     if (FAILED(hr))
@@ -427,7 +411,10 @@ HRESULT MarkRead() {
     hr = CreateHistory(&key);
     if (FAILED(hr))
         return hr;
-    return FromRegistry(key.WriteDword(kUnreadValue, 0));
+    DWORD unread = 0;
+    if (key.ReadDword(kUnreadValue, &unread) != ERROR_SUCCESS)
+        unread = 0;
+    return FromRegistry(key.WriteDword(kUnreadValue, unread > shown ? unread - shown : 0));
 }
 
 } // namespace CallHistory

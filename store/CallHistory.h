@@ -61,8 +61,9 @@ namespace CallHistory {
 // Stores the record in the slot "Next" names, moves "Next" on (the oldest record is
 // overwritten once all 200 are used) and counts a refusal as unread.
 HRESULT Append(const CallRecord& record);
-// Every readable record, newest first (the order they were written in).
-HRESULT Read(CallRecords* records);
+// Every readable record, newest first (the order they were written in). With unread,
+// also the count of unseen refusals among them, read with the records in one go.
+HRESULT Read(CallRecords* records, DWORD* unread = nullptr);
 // The newest records, newest first, back to the first one older than since: what a
 // question about the last few minutes needs, without reading the whole history.
 HRESULT ReadSince(const SYSTEMTIME& since, CallRecords* records);
@@ -70,7 +71,8 @@ HRESULT ReadSince(const SYSTEMTIME& since, CallRecords* records);
 HRESULT Clear();
 // The calls refused since the history was last shown; 0 when there is no count.
 HRESULT ReadUnread(DWORD* count);
-// The history has been shown: the count starts again from 0.
-HRESULT MarkRead();
+// The history has been shown, with that many unseen refusals (Read's count): they are
+// seen now; refusals recorded since stay unseen.
+HRESULT MarkRead(DWORD shown = MAXDWORD);
 
 } // namespace CallHistory

@@ -1,4 +1,5 @@
 #include "store/Profile.h"
+#include "store/AppKeys.h"
 #include "store/RegistryKey.h"
 #include <objbase.h>
 #include <strsafe.h>
@@ -6,7 +7,6 @@
 
 namespace {
 
-const WCHAR kProfilesPath[] = L"Software\\Quorvane\\Vespera\\Profiles\\";
 const WCHAR kModeValue[] = L"Mode";
 const WCHAR kCategoryValue[] = L"Category";
 const WCHAR kContactsValue[] = L"Contacts";
@@ -223,7 +223,9 @@ HRESULT Profile::EnsureKeyName() {
 HRESULT Profile::BuildKeyPath(LPWSTR buffer, UINT chars) const {
     if (!buffer)
         return E_INVALIDARG;
-    HRESULT hr = StringCchCatW(buffer, chars, kProfilesPath);
+    HRESULT hr = StringCchCatW(buffer, chars, kProfilesKeyPath);
+    if (SUCCEEDED(hr))
+        hr = StringCchCatW(buffer, chars, L"\\");
     if (FAILED(hr))
         return hr;
     return StringCchCatW(buffer, chars, keyName);
@@ -280,7 +282,7 @@ HRESULT Profile::DecodeContacts(const BYTE* buffer, DWORD bytes) {
     return S_OK;
 }
 
-HRESULT Profile::Load(LPCWSTR subKeyName) {
+HRESULT Profile::Load(LPCWSTR subKeyName, DWORD maxTextChars) {
     if (!subKeyName)
         return E_INVALIDARG;
     if (!subKeyName[0])
@@ -301,7 +303,7 @@ HRESULT Profile::Load(LPCWSTR subKeyName) {
         return E_FAIL;
 
     LPWSTR text = nullptr;
-    hr = key.ReadStringCopy(nullptr, &text);
+    hr = key.ReadStringCopy(nullptr, &text, maxTextChars);
     if (FAILED(hr))
         return hr;
     if (!text)
@@ -311,7 +313,7 @@ HRESULT Profile::Load(LPCWSTR subKeyName) {
     if (FAILED(hr))
         return hr;
 
-    hr = key.ReadStringCopy(kCategoryValue, &text);
+    hr = key.ReadStringCopy(kCategoryValue, &text, maxTextChars);
     if (FAILED(hr))
         return hr;
     hr = SetCategory(text);
@@ -418,7 +420,7 @@ HRESULT Profile::Delete() {
     if (!keyName[0])
         return E_FAIL;
     RegistryKey profiles;
-    if (profiles.Open(HKEY_CURRENT_USER, kProfilesPath, kReadWriteAccess) != ERROR_SUCCESS)
+    if (profiles.Open(HKEY_CURRENT_USER, kProfilesKeyPath, kReadWriteAccess) != ERROR_SUCCESS)
         return E_FAIL;
     if (profiles.DeleteSubKey(keyName) != ERROR_SUCCESS)
         return E_FAIL;
@@ -429,7 +431,7 @@ HRESULT EnumerateProfiles(ProfileVisitor visitor, void* context) {
     if (!visitor)
         return E_INVALIDARG;
     RegistryKey profiles;
-    if (profiles.Open(HKEY_CURRENT_USER, kProfilesPath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+    if (profiles.Open(HKEY_CURRENT_USER, kProfilesKeyPath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return S_OK; // no profile was ever saved
     for (DWORD index = 0;; ++index) {
         WCHAR keyName[kProfileKeyNameChars];

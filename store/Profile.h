@@ -9,6 +9,9 @@ const int kProfileKeyPathChars = 260;
 // Longest window in which a repeated call is let through; longer stored values are cut
 // to it.
 const DWORD kMaxRepeatMinutes = 60;
+// The longest name or category a call is screened with, terminator included: a stored
+// text beyond it is not read, and the profile counts as one that does not read.
+const DWORD kCallPathTextChars = 256;
 
 // The stored "Mode" value. Loading takes any stored number as it is.
 enum class ScreeningMode : DWORD {
@@ -65,8 +68,9 @@ public:
     HRESULT ClearContacts();
     bool ContainsContact(DWORD oid) const;
 
-    // Replaces the record's content with the stored profile of that subkey name.
-    HRESULT Load(LPCWSTR subKeyName);
+    // Replaces the record's content with the stored profile of that subkey name. With
+    // maxTextChars, a name or category longer than that fails the load unread.
+    HRESULT Load(LPCWSTR subKeyName, DWORD maxTextChars = 0);
     // Writes the record, giving a new record its subkey first.
     HRESULT Save();
     // Removes the stored copy; the record itself stays as it is.

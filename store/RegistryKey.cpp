@@ -1,4 +1,5 @@
 #include "store/RegistryKey.h"
+#include "platform/WriteProbe.h"
 #include <string.h>
 #include <wchar.h>
 
@@ -89,9 +90,21 @@ LONG RegistryKey::ReadString(LPCWSTR name, LPWSTR buffer, DWORD* chars) {
     return ERROR_SUCCESS;
 }
 
+namespace {
+// A write that a test's probe fails reports a registry code, as a real failure would.
+LONG ProbedWrite() {
+    const HRESULT hr = ProbeWrite();
+    return SUCCEEDED(hr)
+               ? ERROR_SUCCESS
+               : (HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : ERROR_WRITE_FAULT);
+}
+} // namespace
+
 LONG RegistryKey::WriteString(LPCWSTR name, LPCWSTR text, DWORD type) {
     if (!text)
         return ERROR_INVALID_DATA;
+    if (LONG probed = ProbedWrite())
+        return probed;
     size_t length = wcslen(text);
     if (length >= MAXDWORD / sizeof(WCHAR))
         return ERROR_INVALID_DATA;
@@ -100,15 +113,21 @@ LONG RegistryKey::WriteString(LPCWSTR name, LPCWSTR text, DWORD type) {
 }
 
 LONG RegistryKey::WriteDword(LPCWSTR name, DWORD value) {
+    if (LONG probed = ProbedWrite())
+        return probed;
     return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                           sizeof(value));
 }
 
 LONG RegistryKey::WriteBinary(LPCWSTR name, const BYTE* data, DWORD bytes) {
+    if (LONG probed = ProbedWrite())
+        return probed;
     return RegSetValueExW(key, name, 0, REG_BINARY, data, bytes);
 }
 
 LONG RegistryKey::DeleteValue(LPCWSTR name) {
+    if (LONG probed = ProbedWrite())
+        return probed;
     return RegDeleteValueW(key, name);
 }
 
@@ -121,7 +140,7 @@ LONG RegistryKey::EnumSubKey(DWORD index, LPWSTR name, DWORD* chars) {
     return RegEnumKeyExW(key, index, name, chars, nullptr, nullptr, nullptr, &written);
 }
 
-HRESULT RegistryKey::ReadStringCopy(LPCWSTR name, LPWSTR* text) {
+HRESULT RegistryKey::ReadStringCopy(LPCWSTR name, LPWSTR* text, DWORD maxChars) {
     if (!text)
         return E_INVALIDARG;
     *text = nullptr;
@@ -137,6 +156,9 @@ HRESULT RegistryKey::ReadStringCopy(LPCWSTR name, LPWSTR* text) {
     length = 0;
     if (ReadString(name, nullptr, &length) != ERROR_SUCCESS || length == 0)
         return S_OK; // a missing value is no error here
+    // Measured, not read: a value far longer than any text of ours is refused unread.
+    if (maxChars && length > maxChars)
+        return HRESULT_FROM_WIN32(ERROR_MORE_DATA);
     LPWSTR buffer = static_cast<LPWSTR>(LocalAlloc(LPTR, length * sizeof(WCHAR)));
     if (!buffer)
         return E_OUTOFMEMORY;

@@ -37,8 +37,9 @@ public:
     LONG EnumSubKey(DWORD index, LPWSTR name, DWORD* chars);
 
     // A text value as a new local-heap string that the caller releases with LocalFree.
-    // A missing value, or one that is no text, gives S_OK and no string.
-    HRESULT ReadStringCopy(LPCWSTR name, LPWSTR* text);
+    // A missing value, or one that is no text, gives S_OK and no string. With maxChars,
+    // a text longer than that (terminator included) is not read and fails.
+    HRESULT ReadStringCopy(LPCWSTR name, LPWSTR* text, DWORD maxChars = 0);
 
 private:
     HKEY key = nullptr;

@@ -1,11 +1,11 @@
 #include "store/Schedule.h"
+#include "store/AppKeys.h"
 #include "store/RegistryKey.h"
+#include "store/StoredTime.h"
 #include <strsafe.h>
 
 namespace {
 
-const WCHAR kSchedulePath[] = L"Software\\Quorvane\\Vespera\\Schedule";
-const WCHAR kProfilesPath[] = L"Software\\Quorvane\\Vespera\\Profiles\\";
 // A stored rule is some 75 characters long; anything much longer is no rule.
 const DWORD kMaxRuleBytes = 1024;
 const int kRuleChars = 96;
@@ -13,65 +13,12 @@ const int kFieldCount = 5;
 const WCHAR kLastAppliedValue[] = L"LastApplied";
 const int kLastAppliedChars = 2 * kWallMinuteTextChars + kProfileKeyNameChars + 1;
 
-// 1601-01-01, the first day of the count, as days from 1970-01-01.
-const LONGLONG kFirstDay = -134774;
-const WORD kFirstYear = 1601;
-const WORD kLastYear = 30827; // the last year a SYSTEMTIME holds
-
-// Days from 1970-01-01 of a date of the proleptic Gregorian calendar (H. Hinnant's
-// algorithm: whole 400-year eras, then the day of the era).
-LONGLONG DaysFromCivil(LONGLONG year, unsigned month, unsigned day) {
-    year -= month <= 2;
-    const LONGLONG era = (year >= 0 ? year : year - 399) / 400;
-    const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
-    const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + static_cast<LONGLONG>(dayOfEra) - 719468;
-}
-
-void CivilFromDays(LONGLONG days, LONGLONG* year, unsigned* month, unsigned* day) {
-    days += 719468;
-    const LONGLONG era = (days >= 0 ? days : days - 146096) / 146097;
-    const unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned shifted = (5 * dayOfYear + 2) / 153;
-    *day = dayOfYear - (153 * shifted + 2) / 5 + 1;
-    *month = shifted < 10 ? shifted + 3 : shifted - 9;
-    *year = static_cast<LONGLONG>(yearOfEra) + era * 400 + (*month <= 2);
-}
-
-unsigned DaysInMonth(unsigned year, unsigned month) {
-    static const unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month != 2)
-        return days[month - 1];
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return leap ? 29 : 28;
-}
-
-bool IsDigit(WCHAR c) {
-    return c >= L'0' && c <= L'9';
-}
-
-// Exactly count digits from text; false when any is no digit.
-bool ReadDigits(LPCWSTR text, int count, unsigned* value) {
-    unsigned result = 0;
-    for (int i = 0; i < count; ++i) {
-        if (!IsDigit(text[i]))
-            return false;
-        result = result * 10 + (text[i] - L'0');
-    }
-    *value = result;
-    return true;
-}
-
 bool ParseDays(LPCWSTR text, DWORD* days) {
     DWORD value = 0;
     if (!*text)
         return false;
     for (LPCWSTR c = text; *c; ++c) {
-        if (!IsDigit(*c) || value > kScheduleAllDays)
+        if (*c < L'0' || *c > L'9' || value > kScheduleAllDays)
             return false;
         value = value * 10 + (*c - L'0');
     }
@@ -94,88 +41,6 @@ bool IsWritable(const ScheduleRule& rule) {
 }
 
 } // namespace
-
-HRESULT WallMinuteFromSystemTime(const SYSTEMTIME& time, WallMinute* minute) {
-    if (!minute)
-        return E_INVALIDARG;
-    if (time.wYear < kFirstYear || time.wYear > kLastYear || time.wMonth < 1 || time.wMonth > 12 ||
-        time.wDay < 1 || time.wDay > DaysInMonth(time.wYear, time.wMonth) || time.wHour > 23 ||
-        time.wMinute > 59)
-        return E_INVALIDARG;
-    const LONGLONG day = DaysFromCivil(time.wYear, time.wMonth, time.wDay) - kFirstDay;
-    *minute = day * kMinutesPerDay + time.wHour * 60 + time.wMinute;
-    return S_OK;
-}
-
-HRESULT SystemTimeFromWallMinute(WallMinute minute, SYSTEMTIME* time) {
-    if (!time || minute < 0)
-        return E_INVALIDARG;
-    LONGLONG year = 0;
-    unsigned month = 0, day = 0;
-    CivilFromDays(minute / kMinutesPerDay + kFirstDay, &year, &month, &day);
-    if (year > kLastYear)
-        return E_INVALIDARG;
-    *time = SYSTEMTIME{};
-    time->wYear = static_cast<WORD>(year);
-    time->wMonth = static_cast<WORD>(month);
-    time->wDay = static_cast<WORD>(day);
-    time->wDayOfWeek = static_cast<WORD>(WallMinuteWeekday(minute));
-    time->wHour = static_cast<WORD>(minute % kMinutesPerDay / 60);
-    time->wMinute = static_cast<WORD>(minute % 60);
-    return S_OK;
-}
-
-int WallMinuteWeekday(WallMinute minute) {
-    // 1601-01-01 was a Monday.
-    return static_cast<int>((minute / kMinutesPerDay + 1) % 7);
-}
-
-HRESULT FormatWallMinute(WallMinute minute, LPWSTR buffer, UINT chars) {
-    if (!buffer)
-        return E_INVALIDARG;
-    SYSTEMTIME time;
-    HRESULT hr = SystemTimeFromWallMinute(minute, &time);
-    if (FAILED(hr))
-        return hr;
-    return StringCchPrintfW(buffer, chars, L"%04u-%02u-%02u %02u:%02u", time.wYear, time.wMonth,
-                            time.wDay, time.wHour, time.wMinute);
-}
-
-HRESULT ParseWallMinute(LPCWSTR text, WallMinute* minute) {
-    if (!text || !minute)
-        return E_INVALIDARG;
-    unsigned year, month, day, hour, minuteOfHour;
-    // Exact lengths: the digit reads stop at a terminator, which is no digit.
-    if (!ReadDigits(text, 4, &year) || text[4] != L'-' || !ReadDigits(text + 5, 2, &month) ||
-        text[7] != L'-' || !ReadDigits(text + 8, 2, &day) || text[10] != L' ' ||
-        !ReadDigits(text + 11, 2, &hour) || text[13] != L':' ||
-        !ReadDigits(text + 14, 2, &minuteOfHour) || text[16] != L'\0')
-        return E_INVALIDARG;
-    SYSTEMTIME time = {};
-    time.wYear = static_cast<WORD>(year);
-    time.wMonth = static_cast<WORD>(month);
-    time.wDay = static_cast<WORD>(day);
-    time.wHour = static_cast<WORD>(hour);
-    time.wMinute = static_cast<WORD>(minuteOfHour);
-    return WallMinuteFromSystemTime(time, minute);
-}
-
-HRESULT FormatTimeOfDay(int minuteOfDay, LPWSTR buffer, UINT chars) {
-    if (!buffer || minuteOfDay < 0 || minuteOfDay >= kMinutesPerDay)
-        return E_INVALIDARG;
-    return StringCchPrintfW(buffer, chars, L"%02d:%02d", minuteOfDay / 60, minuteOfDay % 60);
-}
-
-HRESULT ParseTimeOfDay(LPCWSTR text, int* minuteOfDay) {
-    if (!text || !minuteOfDay)
-        return E_INVALIDARG;
-    unsigned hour, minute;
-    if (!ReadDigits(text, 2, &hour) || text[2] != L':' || !ReadDigits(text + 3, 2, &minute) ||
-        text[5] != L'\0' || hour > 23 || minute > 59)
-        return E_INVALIDARG;
-    *minuteOfDay = static_cast<int>(hour * 60 + minute);
-    return S_OK;
-}
 
 int ScheduleRule::Length() const {
     return end > start ? end - start : end + kMinutesPerDay - start;
@@ -313,7 +178,7 @@ bool ProfileKeyExists(LPCWSTR keyName) {
     if (!keyName || !keyName[0])
         return false;
     WCHAR path[kProfileKeyPathChars];
-    if (FAILED(StringCchPrintfW(path, ARRAYSIZE(path), L"%s%s", kProfilesPath, keyName)))
+    if (FAILED(StringCchPrintfW(path, ARRAYSIZE(path), L"%s\\%s", kProfilesKeyPath, keyName)))
         return false;
     RegistryKey key;
     return key.Open(HKEY_CURRENT_USER, path, KEY_READ) == ERROR_SUCCESS;
@@ -325,7 +190,7 @@ HRESULT Schedule::Load() {
         rules[slot] = ScheduleRule{};
     }
     RegistryKey key;
-    if (key.Open(HKEY_CURRENT_USER, kSchedulePath, KEY_READ) != ERROR_SUCCESS)
+    if (key.Open(HKEY_CURRENT_USER, kScheduleKeyPath, KEY_READ) != ERROR_SUCCESS)
         return S_OK; // no rule was ever stored
     for (UINT slot = 0; slot < kScheduleRuleCount; ++slot) {
         WCHAR name[8];
@@ -366,8 +231,8 @@ HRESULT Schedule::Write(UINT slot, const ScheduleRule& rule) {
     if (FAILED(hr))
         return hr;
     RegistryKey key;
-    if (key.Create(HKEY_CURRENT_USER, kSchedulePath, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
-        ERROR_SUCCESS)
+    if (key.Create(HKEY_CURRENT_USER, kScheduleKeyPath, nullptr, 0, KEY_READ | KEY_WRITE,
+                   nullptr) != ERROR_SUCCESS)
         return E_FAIL;
     const LONG code = RegSetValueExW(key.Handle(), name, 0, REG_MULTI_SZ,
                                      reinterpret_cast<const BYTE*>(text), chars * sizeof(WCHAR));
@@ -416,7 +281,7 @@ HRESULT Schedule::Delete(UINT slot) {
     if (FAILED(hr))
         return hr;
     RegistryKey key;
-    if (key.Open(HKEY_CURRENT_USER, kSchedulePath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+    if (key.Open(HKEY_CURRENT_USER, kScheduleKeyPath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return E_FAIL;
     const LONG code = key.DeleteValue(name);
     if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND)
@@ -461,7 +326,7 @@ HRESULT ReadLastApplied(LastApplied* record) {
         return E_INVALIDARG;
     *record = LastApplied{};
     RegistryKey key;
-    if (key.Open(HKEY_CURRENT_USER, kSchedulePath, KEY_READ) != ERROR_SUCCESS)
+    if (key.Open(HKEY_CURRENT_USER, kScheduleKeyPath, KEY_READ) != ERROR_SUCCESS)
         return S_FALSE;
     WCHAR text[kLastAppliedChars];
     DWORD type = REG_NONE;
@@ -514,8 +379,8 @@ HRESULT WriteLastApplied(const LastApplied& record) {
     }
     text[length] = L'\0';
     RegistryKey key;
-    if (key.Create(HKEY_CURRENT_USER, kSchedulePath, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
-        ERROR_SUCCESS)
+    if (key.Create(HKEY_CURRENT_USER, kScheduleKeyPath, nullptr, 0, KEY_READ | KEY_WRITE,
+                   nullptr) != ERROR_SUCCESS)
         return E_FAIL;
     const LONG code =
         RegSetValueExW(key.Handle(), kLastAppliedValue, 0, REG_MULTI_SZ,
@@ -525,7 +390,7 @@ HRESULT WriteLastApplied(const LastApplied& record) {
 
 HRESULT DeleteLastApplied() {
     RegistryKey key;
-    if (key.Open(HKEY_CURRENT_USER, kSchedulePath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+    if (key.Open(HKEY_CURRENT_USER, kScheduleKeyPath, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return S_OK;
     const LONG code = key.DeleteValue(kLastAppliedValue);
     return code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(code);

@@ -10,38 +10,16 @@
 // change to or from daylight saving time moves no rule.
 #pragma once
 #include "store/Profile.h"
+#include "store/StoredTime.h"
 #include <windows.h>
+
+// Add when every slot holds a rule.
+const HRESULT kScheduleFull = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
 
 const UINT kScheduleRuleCount = 16;
 const DWORD kScheduleAllDays = 0x7F;
 const DWORD kScheduleWeekdays = 0x3E; // Monday to Friday
 const DWORD kScheduleWeekends = 0x41; // Saturday and Sunday
-const int kMinutesPerDay = 24 * 60;
-// "YYYY-MM-DD hh:mm" and its terminator.
-const int kWallMinuteTextChars = 17;
-
-// Add when every slot holds a rule.
-const HRESULT kScheduleFull = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
-
-// A local date and time to the minute, counted in minutes from 1601-01-01 00:00 as the
-// wall clock shows it: every day has 1,440 of them.
-using WallMinute = LONGLONG;
-
-// E_INVALIDARG for a date or time that does not exist (month 13, 30 February, 24:00).
-// The day of the week in the structure is ignored.
-HRESULT WallMinuteFromSystemTime(const SYSTEMTIME& time, WallMinute* minute);
-// Fills every field, the day of the week too.
-HRESULT SystemTimeFromWallMinute(WallMinute minute, SYSTEMTIME* time);
-// The day of the week of the minute, 0 Sunday ... 6 Saturday.
-int WallMinuteWeekday(WallMinute minute);
-// "YYYY-MM-DD hh:mm", into a buffer of at least kWallMinuteTextChars.
-HRESULT FormatWallMinute(WallMinute minute, LPWSTR buffer, UINT chars);
-// The same text back; E_INVALIDARG when it is anything else.
-HRESULT ParseWallMinute(LPCWSTR text, WallMinute* minute);
-// "hh:mm" to and from a minute of the day (0 to 1439).
-HRESULT FormatTimeOfDay(int minuteOfDay, LPWSTR buffer, UINT chars);
-HRESULT ParseTimeOfDay(LPCWSTR text, int* minuteOfDay);
-
 // Why a rule takes no part in the schedule; the list shows it.
 enum class RuleStatus {
     Valid,

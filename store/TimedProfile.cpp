@@ -1,39 +1,23 @@
 #include "store/TimedProfile.h"
+#include "platform/LocalClock.h"
+#include "store/StoredTime.h"
 #include <strsafe.h>
 #include <wchar.h>
 
 namespace {
 
-const ULONGLONG kTicksPerMinute = 60ull * 10000000ull; // FILETIME counts 100 ns
-const ULONGLONG kTicksPerDay = 24ull * 60ull * kTicksPerMinute;
-const WORD kMorningHour = 7;
+const int kMorningMinute = 7 * 60;
 const int kStoredLength = kActiveUntilChars - 1;
+// Nothing stores an end further ahead than a day ("until morning", a rule's occurrence);
+// one that is, was stored before the clock went back, and has ended.
+const WallMinute kLongestTimedSpan = kMinutesPerDay;
 
-// The calendar arithmetic of the platform, for local times as much as for UTC: neither
-// conversion looks at a time zone.
-bool ToTicks(const SYSTEMTIME& time, ULONGLONG* ticks) {
-    FILETIME file;
-    if (!SystemTimeToFileTime(&time, &file))
+// The minute that contains the time, and whether the time is past its start.
+bool WallMinuteOf(const SYSTEMTIME& time, WallMinute* minute, bool* pastStart) {
+    if (FAILED(WallMinuteFromSystemTime(time, minute)))
         return false;
-    *ticks = (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-    return true;
-}
-
-bool FromTicks(ULONGLONG ticks, SYSTEMTIME* time) {
-    FILETIME file;
-    file.dwLowDateTime = static_cast<DWORD>(ticks);
-    file.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-    return FileTimeToSystemTime(&file, time) != FALSE;
-}
-
-bool ReadNumber(LPCWSTR text, int digits, WORD* value) {
-    WORD number = 0;
-    for (int i = 0; i < digits; ++i) {
-        if (text[i] < L'0' || text[i] > L'9')
-            return false;
-        number = static_cast<WORD>(number * 10 + (text[i] - L'0'));
-    }
-    *value = number;
+    if (pastStart)
+        *pastStart = time.wSecond != 0 || time.wMilliseconds != 0;
     return true;
 }
 
@@ -42,76 +26,69 @@ bool ReadNumber(LPCWSTR text, int digits, WORD* value) {
 HRESULT TimedProfileEnd(TimedSpan span, const SYSTEMTIME& now, SYSTEMTIME* end) {
     if (!end)
         return E_INVALIDARG;
-    ULONGLONG start = 0;
-    if (!ToTicks(now, &start))
+    WallMinute start = 0;
+    if (!WallMinuteOf(now, &start, nullptr))
         return E_INVALIDARG;
-    ULONGLONG target = 0;
+    WallMinute target = 0;
     switch (span) {
     case TimedSpan::OneHour:
-        target = start + 60 * kTicksPerMinute;
-        break;
-    case TimedSpan::TwoHours:
-        target = start + 120 * kTicksPerMinute;
-        break;
-    case TimedSpan::UntilMorning: {
-        SYSTEMTIME morning = now;
-        morning.wHour = kMorningHour;
-        morning.wMinute = 0;
-        morning.wSecond = 0;
-        morning.wMilliseconds = 0;
-        if (!ToTicks(morning, &target))
+    case TimedSpan::TwoHours: {
+        // Real minutes: on the night the clocks change the clock shows an hour more or
+        // less than the span.
+        SYSTEMTIME later;
+        HRESULT hr = LocalTimeAfterMinutes(now, span == TimedSpan::OneHour ? 60 : 120, &later);
+        if (FAILED(hr))
+            return hr;
+        bool laterPastStart = false;
+        if (!WallMinuteOf(later, &target, &laterPastStart))
             return E_INVALIDARG;
-        if (target <= start)
-            target += kTicksPerDay;
+        // The stored end counts whole minutes; rounding up keeps the whole span.
+        if (laterPastStart)
+            ++target;
         break;
     }
+    case TimedSpan::UntilMorning:
+        // The next 07:00 the clock shows.
+        target = start - start % kMinutesPerDay + kMorningMinute;
+        if (target <= start)
+            target += kMinutesPerDay;
+        break;
     default:
         return E_INVALIDARG;
     }
-    // The stored end counts whole minutes; rounding up keeps the whole span.
-    target = (target + kTicksPerMinute - 1) / kTicksPerMinute * kTicksPerMinute;
-    return FromTicks(target, end) ? S_OK : E_INVALIDARG;
+    return SystemTimeFromWallMinute(target, end);
 }
 
 HRESULT FormatActiveUntil(const SYSTEMTIME& time, LPWSTR buffer, UINT chars) {
-    if (!buffer)
+    WallMinute minute = 0;
+    if (!buffer || FAILED(WallMinuteFromSystemTime(time, &minute)))
         return E_INVALIDARG;
-    ULONGLONG ticks = 0;
-    if (!ToTicks(time, &ticks))
-        return E_INVALIDARG;
-    return StringCchPrintfW(buffer, chars, L"%04u-%02u-%02u %02u:%02u", time.wYear, time.wMonth,
-                            time.wDay, time.wHour, time.wMinute);
+    return FormatWallMinute(minute, buffer, chars);
 }
 
 HRESULT ParseActiveUntil(LPCWSTR text, SYSTEMTIME* time) {
-    if (!text || !time)
+    if (!text || !time || wcsnlen(text, kStoredLength + 1) != static_cast<size_t>(kStoredLength))
         return E_INVALIDARG;
-    if (wcsnlen(text, kStoredLength + 1) != static_cast<size_t>(kStoredLength) || text[4] != L'-' ||
-        text[7] != L'-' || text[10] != L' ' || text[13] != L':')
-        return E_INVALIDARG;
-    SYSTEMTIME parsed = {};
-    if (!ReadNumber(text, 4, &parsed.wYear) || !ReadNumber(text + 5, 2, &parsed.wMonth) ||
-        !ReadNumber(text + 8, 2, &parsed.wDay) || !ReadNumber(text + 11, 2, &parsed.wHour) ||
-        !ReadNumber(text + 14, 2, &parsed.wMinute))
-        return E_INVALIDARG;
-    // The platform refuses days a month does not have, and hours and minutes out of range.
-    ULONGLONG ticks = 0;
-    if (!ToTicks(parsed, &ticks) || !FromTicks(ticks, &parsed))
-        return E_INVALIDARG;
+    WallMinute minute = 0;
+    HRESULT hr = ParseWallMinute(text, &minute);
+    if (FAILED(hr))
+        return hr;
+    SYSTEMTIME parsed;
+    hr = SystemTimeFromWallMinute(minute, &parsed);
+    if (FAILED(hr))
+        return hr;
+    // The stored form has no day of the week.
+    parsed.wDayOfWeek = 0;
     *time = parsed;
     return S_OK;
 }
 
 HRESULT CalendarDaysBetween(const SYSTEMTIME& from, const SYSTEMTIME& to, int* days) {
-    if (!days)
+    WallMinute first = 0, second = 0;
+    if (!days || FAILED(WallMinuteFromSystemTime(from, &first)) ||
+        FAILED(WallMinuteFromSystemTime(to, &second)))
         return E_INVALIDARG;
-    SYSTEMTIME fromDay = {from.wYear, from.wMonth, 0, from.wDay, 0, 0, 0, 0};
-    SYSTEMTIME toDay = {to.wYear, to.wMonth, 0, to.wDay, 0, 0, 0, 0};
-    ULONGLONG first = 0, second = 0;
-    if (!ToTicks(fromDay, &first) || !ToTicks(toDay, &second))
-        return E_INVALIDARG;
-    *days = static_cast<int>(static_cast<LONGLONG>(second / kTicksPerDay) -
-                             static_cast<LONGLONG>(first / kTicksPerDay));
+    *days = static_cast<int>(second / kMinutesPerDay - first / kMinutesPerDay);
     return S_OK;
 }
 
@@ -120,14 +97,15 @@ HRESULT ResolveProfileInForce(LPCWSTR activeProfile, LPCWSTR activeUntil, LPCWST
     if (!result)
         return E_INVALIDARG;
     *result = ProfileInForce{};
-    ULONGLONG current = 0;
-    if (!ToTicks(now, &current))
+    WallMinute current = 0;
+    if (FAILED(WallMinuteFromSystemTime(now, &current)))
         return E_INVALIDARG;
     LPCWSTR inForce = activeProfile ? activeProfile : L"";
     SYSTEMTIME until = {};
-    ULONGLONG end = 0;
-    if (activeUntil && SUCCEEDED(ParseActiveUntil(activeUntil, &until)) && ToTicks(until, &end)) {
-        if (current < end) {
+    WallMinute end = 0;
+    if (activeUntil && SUCCEEDED(ParseActiveUntil(activeUntil, &until)) &&
+        SUCCEEDED(WallMinuteFromSystemTime(until, &end))) {
+        if (current < end && end - current <= kLongestTimedSpan) {
             result->timed = true;
             result->until = until;
         } else {

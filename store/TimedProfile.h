@@ -16,7 +16,8 @@ enum class TimedSpan {
 };
 
 // When a profile activated at now for the span ends: to the minute, never before the
-// span is over.
+// span is over. The hours are real hours, whatever the clock does meanwhile; the
+// morning is the next 07:00 the clock shows.
 HRESULT TimedProfileEnd(TimedSpan span, const SYSTEMTIME& now, SYSTEMTIME* end);
 
 // The stored form of a time, to the minute; buffer holds kActiveUntilChars.
@@ -40,7 +41,8 @@ struct ProfileInForce {
 
 // Which profile is in force at now, from the stored values (each may be null: absent).
 // An "ActiveUntil" that is no time leaves the active profile in force as if it were
-// absent; a "NextProfile" that cannot be a key name stands for Off. Whether the next
+// absent; one more than a day ahead of now was stored before the clock went back and
+// has ended; a "NextProfile" that cannot be a key name stands for Off. Whether the next
 // profile still exists is for the caller to find out.
 HRESULT ResolveProfileInForce(LPCWSTR activeProfile, LPCWSTR activeUntil, LPCWSTR nextProfile,
                               const SYSTEMTIME& now, ProfileInForce* result);

@@ -1,4 +1,4 @@
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/Resources.h"
 #include "store/AppSettings.h"
 #include "support/GuiObjects.h"

@@ -1,5 +1,6 @@
 // From the phone's ring to the End key, through real processes: phone.exe fires the
 // broker request, the broker starts vespera.exe, vespera refuses or lets the call be.
+#include "app/MainWindow.h"
 #include "screening/CallNotification.h"
 #include "store/Profile.h"
 #include "support/Phone.h"
@@ -106,7 +107,7 @@ TEST_F(BrokerEndToEnd, NothingIsRefusedWhileACallIsTalkedOn) {
 
 TEST_F(BrokerEndToEnd, WithoutARequestNoProgramStarts) {
     RegisterForVespera(true);
-    ASSERT_EQ(S_OK, SetCallNotification(0));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 0));
     CallReport call = Ring(L"ring 5550100 --ring-ms 1500");
     ASSERT_TRUE(call.reported) << call.raw;
     EXPECT_EQ("rang-out", call.outcome) << call.raw;

@@ -107,6 +107,14 @@ TEST_F(CallHistoryTest, RecordsKeepTheirSevenTextsAndTheNewestTwoHundred) {
     EXPECT_STREQ(L"Contacts only", records.front()->profileName);
     EXPECT_EQ(2u, records.front()->mode);
 
+    // What was shown is seen; a refusal recorded after the list was read is not.
+    DWORD shown = 0;
+    ASSERT_EQ(S_OK, CallHistory::Read(&records, &shown));
+    EXPECT_EQ(164u, shown);
+    ASSERT_EQ(S_OK, AppendCall(At(9, 10, 4, 0), L"meanwhile"));
+    ASSERT_EQ(S_OK, CallHistory::MarkRead(shown));
+    ASSERT_EQ(S_OK, CallHistory::ReadUnread(&unread));
+    EXPECT_EQ(1u, unread);
     ASSERT_EQ(S_OK, CallHistory::MarkRead());
     ASSERT_EQ(S_OK, CallHistory::ReadUnread(&unread));
     EXPECT_EQ(0u, unread);

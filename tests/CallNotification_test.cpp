@@ -44,7 +44,7 @@ protected:
 } // namespace
 
 TEST_F(CallNotificationTest, BlockAllStartsTheProgramWithTheSwitchAndNoWindow) {
-    ASSERT_EQ(S_OK, SetCallNotification(1));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1));
     StoredRequest request = ReadStoredRequest(kIncomingCallNotification);
     ASSERT_TRUE(request.exists);
     EXPECT_EQ(QuotedSelf() + L" /BlockAll", request.command);
@@ -65,7 +65,7 @@ TEST_F(CallNotificationTest, EveryOtherModeMessagesTheMainWindow) {
     ASSERT_NE(nullptr, mainWindow.window);
     for (int mode = 2; mode <= 7; ++mode) {
         SCOPED_TRACE(mode);
-        ASSERT_EQ(S_OK, SetCallNotification(mode));
+        ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, mode));
         StoredRequest request = ReadStoredRequest(kIncomingCallNotification);
         ASSERT_TRUE(request.exists);
         EXPECT_EQ(QuotedSelf(), request.command);
@@ -77,22 +77,22 @@ TEST_F(CallNotificationTest, EveryOtherModeMessagesTheMainWindow) {
 
 TEST_F(CallNotificationTest, ChangingFromBlockAllReplacesTheRequest) {
     FakeMainWindow mainWindow;
-    ASSERT_EQ(S_OK, SetCallNotification(1));
-    ASSERT_EQ(S_OK, SetCallNotification(4));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 4));
     StoredRequest request = ReadStoredRequest(kIncomingCallNotification);
     EXPECT_EQ(std::wstring::npos, request.command.find(L"/BlockAll"));
     EXPECT_TRUE(request.hasClass);
 }
 
 TEST_F(CallNotificationTest, OffRemovesTheRequestAndSucceedsWhenThereIsNone) {
-    ASSERT_EQ(S_OK, SetCallNotification(1));
-    EXPECT_EQ(S_OK, SetCallNotification(0));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1));
+    EXPECT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 0));
     EXPECT_FALSE(ReadStoredRequest(kIncomingCallNotification).exists);
-    EXPECT_EQ(S_OK, SetCallNotification(0));
+    EXPECT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 0));
 }
 
 TEST_F(CallNotificationTest, AWindowThatCannotBeReadKeepsTheOldRequest) {
-    ASSERT_EQ(S_OK, SetCallNotification(1));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1));
     // No main window: its class and title cannot be read.
     TheMainWindow().hwnd = nullptr;
     EXPECT_EQ(E_FAIL, RegisterAppNotification(kIncomingCallNotification,
@@ -106,7 +106,7 @@ TEST_F(CallNotificationTest, AWindowThatCannotBeReadKeepsTheOldRequest) {
     // The modes that message the window fail without one, and keep the old request.
     for (int mode = 2; mode <= 7; ++mode) {
         SCOPED_TRACE(mode);
-        EXPECT_EQ(E_FAIL, SetCallNotification(mode));
+        EXPECT_EQ(E_FAIL, SetCallNotification(TheMainWindow().hwnd, mode));
         request = ReadStoredRequest(kIncomingCallNotification);
         ASSERT_TRUE(request.exists);
         EXPECT_NE(std::wstring::npos, request.command.find(L"/BlockAll"));
@@ -115,7 +115,7 @@ TEST_F(CallNotificationTest, AWindowThatCannotBeReadKeepsTheOldRequest) {
 }
 
 TEST_F(CallNotificationTest, ACommandThatDoesNotFitFailsAndKeepsTheOldRequest) {
-    ASSERT_EQ(S_OK, SetCallNotification(1));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1));
     std::wstring longArgument(300, L'x');
     EXPECT_TRUE(FAILED(RegisterAppNotification(kIncomingCallNotification, nullptr, 1025,
                                                HKEY_LOCAL_MACHINE, L"System\\State\\Phone",
@@ -169,13 +169,13 @@ TEST_F(RejectCallTest, AnUnreadableStatusCountsAsNoCallTalkedOn) {
 // The repeat minutes travel on the block-all command, and the fast path reads them back;
 // anything that is not a number of minutes there counts as the option off.
 TEST_F(CallNotificationTest, BlockAllCarriesTheRepeatMinutesOnItsCommand) {
-    ASSERT_EQ(S_OK, SetCallNotification(1, false, 5));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1, false, 5));
     EXPECT_EQ(QuotedSelf() + L" /BlockAll /Repeat:5",
               ReadStoredRequest(kIncomingCallNotification).command);
-    ASSERT_EQ(S_OK, SetCallNotification(1, false, 500));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1, false, 500));
     EXPECT_EQ(QuotedSelf() + L" /BlockAll /Repeat:60",
               ReadStoredRequest(kIncomingCallNotification).command);
-    ASSERT_EQ(S_OK, SetCallNotification(1, false, 0));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1, false, 0));
     EXPECT_EQ(QuotedSelf() + L" /BlockAll", ReadStoredRequest(kIncomingCallNotification).command);
 
     EXPECT_EQ(5u,

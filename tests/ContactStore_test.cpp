@@ -1,6 +1,6 @@
 // The program's access to the phone's contact database, in process, against the real
 // pimstore.dll that the prefix has registered; contacts come in through the phone.
-#include "app/LazyProc.h"
+#include "platform/LazyProc.h"
 #include "platform/ContactStore.h"
 #include "support/Phone.h"
 #include "support/Processes.h"

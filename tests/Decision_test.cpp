@@ -2,6 +2,7 @@
 // with the reason each verdict gives. No registry, no contact store, no keys.
 #include "screening/Decision.h"
 #include "screening/RepeatedCalls.h"
+#include "store/CallerNumber.h"
 #include <gtest/gtest.h>
 #include <strsafe.h>
 #include <string>

@@ -1,7 +1,7 @@
 // The mails and the update page, through the real mail composition service and shell:
 // a recorder registered as the mailto: and http: handler writes down the address it was
 // given, as the user's mail program or browser would have received it.
-#include "app/LazyProc.h"
+#include "platform/LazyProc.h"
 #include "app/MainWindow.h"
 #include "app/Mail.h"
 #include "support/Processes.h"

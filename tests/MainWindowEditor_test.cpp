@@ -3,7 +3,7 @@
 // what Cancel leaves, and the broker request, which only the active profile's new mode
 // may renew.
 #include "app/MainWindow.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
 #include "screening/CallNotification.h"
@@ -99,7 +99,7 @@ TEST_F(MainWindowEditorTest, NewSavesANamedProfileListsAndSelectsItButLeavesScre
     const std::wstring other = SaveProfile(L"Bravo", ScreeningMode::BlockPrivate);
     settings().SetActiveProfile(alpha.c_str());
     Open();
-    ASSERT_EQ(S_OK, SetCallNotification(2));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 2));
     const std::wstring request = StoredRequestText();
     Select(L"Alpha");
 
@@ -210,7 +210,7 @@ TEST_F(MainWindowEditorTest, TheActiveProfilesNewModeRenewsTheRequest) {
     const std::wstring alpha = SaveProfile(L"Alpha", ScreeningMode::BlockAll);
     SaveProfile(L"Bravo", ScreeningMode::BlockAll);
     settings().SetActiveProfile(alpha.c_str());
-    ASSERT_EQ(S_OK, SetCallNotification(1));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1));
     Open();
     Select(L"Alpha");
 
@@ -246,7 +246,7 @@ TEST_F(MainWindowEditorTest, OnlyAChangedModeOfTheActiveProfileTouchesTheRequest
     settings().SetActiveProfile(alpha.c_str());
     Open();
     // A request that does not match the active mode: any renewal would show.
-    ASSERT_EQ(S_OK, SetCallNotification(2));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 2));
     const std::wstring request = StoredRequestText();
     ASSERT_NE(std::wstring::npos, request.find(kMainWindowClass));
 
@@ -281,7 +281,7 @@ TEST_F(MainWindowEditorTest, OnlyAChangedModeOfTheActiveProfileTouchesTheRequest
 TEST_F(MainWindowEditorTest, EditAndDeleteWithTheOffEntrySelectedDoNothing) {
     const std::wstring alpha = SaveProfile(L"Alpha", ScreeningMode::BlockAll);
     settings().SetActiveProfile(alpha.c_str());
-    ASSERT_EQ(S_OK, SetCallNotification(1));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1));
     const std::wstring request = StoredRequestText();
     Open();
     Select(ResourceText(IDS_OFF_ENTRY).Get());

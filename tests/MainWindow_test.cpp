@@ -2,9 +2,10 @@
 // states, activation answered both ways, deletion, the broker request after each, and
 // the exit codes; then vespera.exe itself as a process.
 #include "app/MainWindow.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/LocalClock.h"
 #include "platform/Resources.h"
+#include "platform/WriteProbe.h"
 #include "screening/CallNotification.h"
 #include "support/PhoneState.h"
 #include "support/Processes.h"
@@ -210,7 +211,7 @@ TEST_F(MainWindowTest, ActivationAnsweredCancelChangesNothing) {
     const std::wstring alpha = SaveProfile(L"Alpha", ScreeningMode::BlockAll);
     const std::wstring bravo = SaveProfile(L"Bravo", ScreeningMode::BlockUnknown);
     settings().SetActiveProfile(alpha.c_str());
-    ASSERT_EQ(S_OK, SetCallNotification(1));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1));
     const StoredRequest before = ReadStoredRequest(kIncomingCallNotification);
     Open();
     Select(L"Bravo");
@@ -247,7 +248,7 @@ TEST_F(MainWindowTest, ActivatingTheActiveProfileAsksNothingButRenewsAndCloses) 
 TEST_F(MainWindowTest, ActivatingOffEmptiesTheActiveProfileAndRemovesTheRequest) {
     const std::wstring alpha = SaveProfile(L"Alpha", ScreeningMode::BlockAll);
     settings().SetActiveProfile(alpha.c_str());
-    ASSERT_EQ(S_OK, SetCallNotification(1));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1));
     Open();
     Select(Text(181));
     MessageBoxAnswerer answerer(IDOK);
@@ -266,7 +267,7 @@ TEST_F(MainWindowTest, DeletingTheActiveProfileTurnsScreeningOffWithoutAsking) {
     const std::wstring bravo = SaveProfile(L"Bravo", ScreeningMode::BlockUnknown);
     settings().SetActiveProfile(bravo.c_str());
     Open();
-    ASSERT_EQ(S_OK, SetCallNotification(2));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 2));
     Select(L"Bravo");
     MessageBoxAnswerer answerer(IDCANCEL);
     SendMessageW(window, WM_COMMAND, kCommandDeleteProfile, 0);
@@ -290,7 +291,7 @@ TEST_F(MainWindowTest, DeletingAnotherProfileLeavesTheActiveOneAndItsRequest) {
     const std::wstring bravo = SaveProfile(L"Bravo", ScreeningMode::BlockUnknown);
     settings().SetActiveProfile(bravo.c_str());
     Open();
-    ASSERT_EQ(S_OK, SetCallNotification(2));
+    ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 2));
     const StoredRequest before = ReadStoredRequest(kIncomingCallNotification);
     Select(L"Alpha");
     MessageBoxAnswerer answerer(IDCANCEL);
@@ -468,7 +469,7 @@ TEST_F(MainWindowTest, OpeningAfterTheEndHandsBackToTheProfileBefore) {
         const SYSTEMTIME before = At(14, 15, 29, 59);
         SetLocalNowForTesting(&before);
         Open();
-        ASSERT_EQ(S_OK, SetCallNotification(1, true));
+        ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, 1, true));
         EXPECT_TRUE(settings().IsTimed());
         EXPECT_EQ(L"2026-03-14 15:30", Stored(L"ActiveUntil"));
         DestroyWindow(window);
@@ -535,4 +536,136 @@ TEST(MainWindowProcess, ExitCodes) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     RegDeleteTreeW(HKEY_CURRENT_USER, kAppPath);
+}
+
+namespace {
+
+// The stored choice and the stored request agree: the request is the one the choice asks
+// for, or the window kind, which decides every call by the stored choice.
+bool ChoiceAndRequestAgree() {
+    AppSettings stored;
+    CallRequestInputs inputs;
+    if (FAILED(stored.Load()) ||
+        FAILED(ReadCallRequestInputs(stored.activeProfile, stored.IsTimed(), &inputs)))
+        return false;
+    const CallRequest wanted = CallRequestFor(inputs);
+    const StoredRequest request = ReadStoredRequest(kIncomingCallNotification);
+    if (request.exists && request.hasClass)
+        return true;
+    switch (wanted.kind) {
+    case CallRequestKind::None:
+        return !request.exists;
+    case CallRequestKind::BlockAll:
+        return request.exists && request.command.find(L"/BlockAll") != std::wstring::npos;
+    default:
+        return false;
+    }
+}
+
+// Fails the write that comes as the nth; or, with failAt 0, checks at every write that
+// what is stored agrees, as a process killed just before it would leave it.
+struct WriteFault {
+    int failAt = 0;
+    int writes = 0;
+    int disagreements = 0;
+
+    static HRESULT Probe(void* context) {
+        auto* fault = static_cast<WriteFault*>(context);
+        ++fault->writes;
+        if (fault->failAt == 0 && !ChoiceAndRequestAgree())
+            ++fault->disagreements;
+        return fault->writes == fault->failAt ? E_FAIL : S_OK;
+    }
+};
+
+class ActivationSteps : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        blockAll = SaveProfile(L"Alpha", ScreeningMode::BlockAll);
+        contacts = SaveProfile(L"Bravo", ScreeningMode::BlockUnknown);
+        Open();
+    }
+    void TearDown() override {
+        SetWriteProbeForTesting(nullptr, nullptr);
+        MainWindowTest::TearDown();
+    }
+    Profile* Row(const std::wstring& name) {
+        Select(name);
+        return TheMainWindow().profileList.SelectedProfile();
+    }
+    // Alpha active for good, stored, with its block-all request.
+    void StartFromBlockAll() {
+        SetWriteProbeForTesting(nullptr, nullptr);
+        ASSERT_EQ(S_OK, TheMainWindow().ActivateProfile(Row(L"Alpha"), true));
+        ASSERT_TRUE(ChoiceAndRequestAgree());
+    }
+    std::wstring blockAll, contacts;
+};
+
+} // namespace
+
+TEST_F(ActivationSteps, StoredChoiceAndRequestAgreeAtEveryStep) {
+    WriteFault watch;
+    SetWriteProbeForTesting(WriteFault::Probe, &watch);
+    for (LPCWSTR name : {L"Alpha", L"Bravo", L"Alpha", L"Off", L"Bravo", L"Off", L"Alpha"}) {
+        const std::wstring row = wcscmp(name, L"Off") == 0 ? Text(181) : name;
+        ASSERT_EQ(S_OK, TheMainWindow().ActivateProfile(Row(row), true)) << name;
+    }
+    Select(L"Bravo");
+    ASSERT_EQ(S_OK, TheMainWindow().ActivateProfileFor(TimedSpan::OneHour));
+    EXPECT_GT(watch.writes, 10);
+    EXPECT_EQ(0, watch.disagreements);
+    EXPECT_TRUE(ChoiceAndRequestAgree());
+}
+
+TEST_F(ActivationSteps, AFailedStepPutsTheChoiceBeforeBackWithItsRequest) {
+    for (LPCWSTR target : {L"Bravo", L"Off"}) {
+        const std::wstring row = wcscmp(target, L"Off") == 0 ? Text(181) : target;
+        bool failedOnce = false;
+        for (int step = 1; step < 12; ++step) {
+            StartFromBlockAll();
+            WriteFault fault;
+            fault.failAt = step;
+            SetWriteProbeForTesting(WriteFault::Probe, &fault);
+            const HRESULT hr = TheMainWindow().ActivateProfile(Row(row), true);
+            SetWriteProbeForTesting(nullptr, nullptr);
+            EXPECT_TRUE(ChoiceAndRequestAgree()) << target << " step " << step;
+            // A request remains whatever failed: calls never ring through unscreened.
+            EXPECT_TRUE(ReadStoredRequest(kIncomingCallNotification).exists ||
+                        (SUCCEEDED(hr) && row == Text(181)))
+                << target << " step " << step;
+            if (FAILED(hr)) {
+                failedOnce = true;
+                EXPECT_EQ(blockAll, StoredActiveProfile()) << target << " step " << step;
+                EXPECT_STREQ(blockAll.c_str(), settings().activeProfile);
+            }
+            if (fault.writes < step)
+                break; // every write went ahead
+        }
+        EXPECT_TRUE(failedOnce) << target << ": Off reports a removal that failed";
+    }
+}
+
+TEST_F(MainWindowTest, OnceAMinuteTheRowInForceIsTheRowMarked) {
+    const std::wstring alpha = SaveProfile(L"Alpha", ScreeningMode::BlockUnknown);
+    settings().SetActiveProfile(alpha.c_str());
+    ASSERT_EQ(S_OK, settings().SetTimedProfile(At(14, 15, 30), L""));
+    ASSERT_EQ(S_OK, settings().SaveActiveProfile());
+    const SYSTEMTIME before = At(14, 15, 29);
+    SetLocalNowForTesting(&before);
+    Open();
+    ProfileList& rows = TheMainWindow().profileList;
+    Select(L"Alpha");
+    EXPECT_TRUE(rows.IsActive(rows.SelectedProfile()));
+
+    // The timed profile hands back to Off while the window stays open.
+    const SYSTEMTIME after = At(14, 15, 31);
+    SetLocalNowForTesting(&after);
+    SendMessageW(window, WM_TIMER, kKeepInStepTimer, 0);
+    EXPECT_TRUE(rows.IsActive(rows.offEntry));
+    EXPECT_FALSE(rows.IsActive(rows.SelectedProfile()));
+    DestroyWindow(window);
+    Pump();
+    SetLocalNowForTesting(nullptr);
 }

@@ -348,6 +348,22 @@ TEST_F(ProfileStore, LoadTakesWhatIsStoredAsFarAsItIsSound) {
     Profile fresh;
     ASSERT_EQ(S_OK, fresh.Load(kSomeKey));
     EXPECT_EQ(ScreeningMode::Off, fresh.mode);
+
+    // A call is screened only with texts of a sound length: a longer one is not read.
+    const std::wstring huge(2 * 1024 * 1024, L'n');
+    for (LPCWSTR value : {static_cast<LPCWSTR>(nullptr), L"Category"}) {
+        SetRawString(path.c_str(), nullptr, L"Name");
+        SetRawString(path.c_str(), L"Category", L"Work");
+        SetRawString(path.c_str(), value, huge.c_str());
+        Profile bounded, whole;
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MORE_DATA), bounded.Load(kSomeKey, kCallPathTextChars));
+        EXPECT_EQ(S_OK, whole.Load(kSomeKey)) << "the editor still shows it";
+    }
+    const std::wstring longest(kCallPathTextChars - 1, L'n');
+    SetRawString(path.c_str(), nullptr, longest.c_str());
+    SetRawString(path.c_str(), L"Category", longest.c_str());
+    Profile bounded;
+    EXPECT_EQ(S_OK, bounded.Load(kSomeKey, kCallPathTextChars));
 }
 
 TEST_F(ProfileStore, RepeatMinutesAreStoredOnlyWhenSetAndReadAsFarAsTheyAreSound) {

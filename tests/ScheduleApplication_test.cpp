@@ -3,7 +3,7 @@
 // started for that call reads them.
 #include "app/MainWindow.h"
 #include "screening/CallNotification.h"
-#include "screening/TimedHandBack.h"
+#include "screening/KeepInLine.h"
 #include "store/AppSettings.h"
 #include "store/Schedule.h"
 #include "support/PhoneState.h"
@@ -72,7 +72,7 @@ protected:
         left = std::make_unique<AppSettings>();
         EXPECT_EQ(S_OK, left->Load());
         WCHAR keyName[kKeyNameChars] = L"?";
-        EXPECT_EQ(S_OK, ProfileInForceNow(*left, now, keyName));
+        EXPECT_EQ(S_OK, BringInLine(*left, now, window, keyName));
         // What the call found is what is stored.
         AppSettings stored;
         EXPECT_EQ(S_OK, stored.Load());
@@ -212,7 +212,8 @@ TEST_F(ScheduleApplicationTest, RuleWhoseProfileWasDeletedTakesNoPart) {
     EXPECT_EQ(L"", Applied(slot));
     EXPECT_FALSE(ScheduleHasRules());
     // So block-all has its own request again.
-    ASSERT_EQ(S_OK, SetCallNotification(static_cast<int>(ScreeningMode::BlockAll)));
+    ASSERT_EQ(S_OK,
+              SetCallNotification(TheMainWindow().hwnd, static_cast<int>(ScreeningMode::BlockAll)));
     EXPECT_FALSE(ReadStoredRequest(kIncomingCallNotification).hasClass);
 }
 
@@ -220,14 +221,16 @@ TEST_F(ScheduleApplicationTest, BrokerRequestIsTheWindowKindWhileARuleTakesPart)
     // Stored data of an older version: no Schedule key, nothing changes.
     EXPECT_EQ(before, CallAt(On(7, 12, 30)));
     EXPECT_FALSE(KeyExists(kSchedulePath));
-    ASSERT_EQ(S_OK, SetCallNotification(static_cast<int>(ScreeningMode::BlockAll)));
+    ASSERT_EQ(S_OK,
+              SetCallNotification(TheMainWindow().hwnd, static_cast<int>(ScreeningMode::BlockAll)));
     EXPECT_FALSE(ReadStoredRequest(kIncomingCallNotification).hasClass);
-    ASSERT_EQ(S_OK, SetCallNotification(static_cast<int>(ScreeningMode::Off)));
+    ASSERT_EQ(S_OK,
+              SetCallNotification(TheMainWindow().hwnd, static_cast<int>(ScreeningMode::Off)));
     EXPECT_FALSE(ReadStoredRequest(kIncomingCallNotification).exists);
 
     const UINT slot = AddRule(lunch, kScheduleAllDays, 12 * 60, 13 * 60);
     for (ScreeningMode mode : {ScreeningMode::Off, ScreeningMode::BlockAll}) {
-        ASSERT_EQ(S_OK, SetCallNotification(static_cast<int>(mode)));
+        ASSERT_EQ(S_OK, SetCallNotification(TheMainWindow().hwnd, static_cast<int>(mode)));
         StoredRequest request = ReadStoredRequest(kIncomingCallNotification);
         EXPECT_TRUE(request.exists);
         EXPECT_EQ(L"VesperaClass", request.windowClass);
@@ -235,8 +238,33 @@ TEST_F(ScheduleApplicationTest, BrokerRequestIsTheWindowKindWhileARuleTakesPart)
     Schedule schedule;
     ASSERT_EQ(S_OK, schedule.Load());
     ASSERT_EQ(S_OK, schedule.Delete(slot));
-    ASSERT_EQ(S_OK, SetCallNotification(static_cast<int>(ScreeningMode::Off)));
+    ASSERT_EQ(S_OK,
+              SetCallNotification(TheMainWindow().hwnd, static_cast<int>(ScreeningMode::Off)));
     EXPECT_FALSE(ReadStoredRequest(kIncomingCallNotification).exists);
 }
 
 } // namespace
+
+TEST_F(ScheduleApplicationTest, HandBackToADamagedProfileKeepsItAndToADeletedOneGivesOff) {
+    // Work for an hour, then back to "Known callers", whose name no longer reads.
+    AppSettings settings;
+    ASSERT_EQ(S_OK, settings.Load());
+    ASSERT_EQ(S_OK, settings.SetActiveProfile(work.c_str()));
+    ASSERT_EQ(S_OK, settings.SetTimedProfile(On(7, 10, 0), before.c_str()));
+    ASSERT_EQ(S_OK, settings.SaveActiveProfile());
+    const std::wstring path = L"Software\\Quorvane\\Vespera\\Profiles\\" + before;
+    const DWORD damaged = 7;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), nullptr, REG_DWORD,
+                                             &damaged, sizeof(damaged)));
+    EXPECT_EQ(before, CallAt(On(7, 10, 5))) << "the user's lasting choice stays";
+    EXPECT_FALSE(left->IsTimed());
+    // Its calls come to the window, which lets them through until it reads again.
+    EXPECT_TRUE(ReadStoredRequest(kIncomingCallNotification).hasClass);
+
+    ASSERT_EQ(S_OK, settings.SetActiveProfile(work.c_str()));
+    ASSERT_EQ(S_OK, settings.SetTimedProfile(On(7, 11, 0), before.c_str()));
+    ASSERT_EQ(S_OK, settings.SaveActiveProfile());
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()));
+    EXPECT_EQ(L"", CallAt(On(7, 11, 5)));
+    EXPECT_FALSE(ReadStoredRequest(kIncomingCallNotification).exists);
+}

@@ -269,7 +269,8 @@ TEST_F(ScheduleFromMainWindow, AddingAndDeletingRulesKeepsTheBrokerRequestInLine
     Open();
     ASSERT_TRUE(window);
     ASSERT_EQ(S_OK, settings().SetActiveProfile(quiet.c_str()));
-    ASSERT_EQ(S_OK, SetCallNotification(static_cast<int>(ScreeningMode::BlockAll)));
+    ASSERT_EQ(S_OK,
+              SetCallNotification(TheMainWindow().hwnd, static_cast<int>(ScreeningMode::BlockAll)));
     auto windowKind = [] { return ReadStoredRequest(kIncomingCallNotification).hasClass; };
     ASSERT_FALSE(windowKind());
     EXPECT_EQ(4u,
@@ -309,7 +310,8 @@ TEST_F(ScheduleFromMainWindow, DeletingTheProfileOfTheLastRuleGivesTheFastPathBa
     ASSERT_EQ(S_OK, settings().SetActiveProfile(quiet.c_str()));
     Open();
     ASSERT_TRUE(window);
-    ASSERT_EQ(S_OK, SetCallNotification(static_cast<int>(ScreeningMode::BlockAll)));
+    ASSERT_EQ(S_OK,
+              SetCallNotification(TheMainWindow().hwnd, static_cast<int>(ScreeningMode::BlockAll)));
     auto windowKind = [] { return ReadStoredRequest(kIncomingCallNotification).hasClass; };
     EXPECT_TRUE(windowKind());
 

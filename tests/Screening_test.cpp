@@ -125,6 +125,9 @@ TEST_F(ScreeningTest, BlockPrivateRefusesMissingAndEmptyNumbersOnly) {
     EXPECT_EQ(S_OK, hr);
     EXPECT_FALSE(Refused(L"5550100", 0));
     EXPECT_FALSE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
+    // A number too long to read is presented all the same.
+    const std::wstring longNumber(300, L'5');
+    EXPECT_FALSE(Refused(longNumber.c_str(), 0));
 }
 
 TEST_F(ScreeningTest, BlockUnknownRefusesCallersWhoAreNoContact) {

@@ -1,4 +1,4 @@
-#include "app/LazyProc.h"
+#include "platform/LazyProc.h"
 #include "app/Startup.h"
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // A profile active for a while, decided with the clock as an input: when a timed
 // activation ends, the stored form of that time, and which profile is in force.
 #include "store/TimedProfile.h"
+#include "platform/LocalClock.h"
 #include <gtest/gtest.h>
 #include <string>
 
@@ -54,6 +55,31 @@ TEST(TimedProfileEnd, KeepsTheWholeSpanToTheMinuteAndFindsTheNextMorning) {
     EXPECT_EQ(E_INVALIDARG, TimedProfileEnd(TimedSpan::OneHour, At(2026, 2, 30, 12, 0), &end));
     EXPECT_EQ(E_INVALIDARG, TimedProfileEnd(static_cast<TimedSpan>(7), afternoon, &end));
     EXPECT_EQ(E_INVALIDARG, TimedProfileEnd(TimedSpan::OneHour, afternoon, nullptr));
+}
+
+// Central European time: summer time from the last Sunday of March at 02:00 to the last
+// Sunday of October at 03:00.
+TIME_ZONE_INFORMATION CentralEurope() {
+    TIME_ZONE_INFORMATION zone = {};
+    zone.Bias = -60;
+    zone.StandardDate = {0, 10, 0, 5, 3, 0, 0, 0};
+    zone.DaylightDate = {0, 3, 0, 5, 2, 0, 0, 0};
+    zone.DaylightBias = -60;
+    return zone;
+}
+
+TEST(TimedProfileEnd, HoursAreRealHoursOnTheNightsTheClocksChange) {
+    const TIME_ZONE_INFORMATION zone = CentralEurope();
+    SetTimeZoneForTesting(&zone);
+    // Forward on 29 March 2026: 02:00 is 03:00, so an hour from 01:30 ends at 03:30.
+    EXPECT_EQ(L"2026-03-29 03:30", End(TimedSpan::OneHour, At(2026, 3, 29, 1, 30)));
+    EXPECT_EQ(L"2026-03-29 04:15", End(TimedSpan::TwoHours, At(2026, 3, 29, 1, 15)));
+    // Back on 25 October 2026: two hours from 01:30 end at 02:30 the second time.
+    EXPECT_EQ(L"2026-10-25 02:30", End(TimedSpan::TwoHours, At(2026, 10, 25, 1, 30)));
+    // The morning is the clock's.
+    EXPECT_EQ(L"2026-03-29 07:00", End(TimedSpan::UntilMorning, At(2026, 3, 29, 1, 30)));
+    EXPECT_EQ(L"2026-03-14 15:30", End(TimedSpan::OneHour, At(2026, 3, 14, 14, 30)));
+    SetTimeZoneForTesting(nullptr);
 }
 
 TEST(ActiveUntil, StoredFormIsReadBackAndAnythingElseIsRefused) {
@@ -117,6 +143,13 @@ TEST(ProfileInForce, TheActiveProfileUntilTheEndThenTheNextOne) {
         EXPECT_FALSE(inForce.timed);
         EXPECT_TRUE(inForce.handBackDue);
     }
+    // Nothing stores an end more than a day ahead: such an end was stored before the
+    // clock went back, and has ended.
+    ASSERT_EQ(S_OK, ResolveProfileInForce(kAlpha, L"2026-03-15 15:29", kBravo, before, &inForce));
+    EXPECT_TRUE(inForce.timed) << "a day ahead is a day's rule";
+    ASSERT_EQ(S_OK, ResolveProfileInForce(kAlpha, L"2026-03-15 15:30", kBravo, before, &inForce));
+    EXPECT_STREQ(kBravo, inForce.keyName);
+    EXPECT_TRUE(inForce.handBackDue);
     // Off in either place.
     ASSERT_EQ(S_OK, ResolveProfileInForce(nullptr, L"2026-03-14 15:30", kBravo, before, &inForce));
     EXPECT_STREQ(L"", inForce.keyName);

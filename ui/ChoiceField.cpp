@@ -1,5 +1,5 @@
 #include "ui/ChoiceField.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include <commctrl.h>
 #include <initializer_list>
 
@@ -19,7 +19,7 @@ const DWORD kArrowsStyle =
     WS_CHILD | WS_VISIBLE | UDS_WRAP | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_HORZ | kUdsExpandable;
 
 HINSTANCE ProgramInstance() {
-    return AppInstance() ? AppInstance() : GetModuleHandleW(nullptr);
+    return AppInstance();
 }
 
 } // namespace

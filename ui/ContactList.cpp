@@ -1,5 +1,5 @@
 #include "ui/ContactList.h"
-#include "app/LazyProc.h"
+#include "platform/LazyProc.h"
 #include "platform/ContactStore.h"
 #include "platform/Cursor.h"
 #include "platform/Resources.h"

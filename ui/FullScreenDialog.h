@@ -4,7 +4,7 @@
 // and WM_SETTINGCHANGE, and the answer to a notification kept where the dialog manager
 // looks for it.
 #pragma once
-#include "app/WindowObject.h"
+#include "platform/WindowObject.h"
 #include <aygshell.h>
 
 class FullScreenDialog : public WindowObject {

@@ -1,4 +1,5 @@
 #include "ui/HistoryList.h"
+#include "platform/LocalClock.h"
 #include "platform/Cursor.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
@@ -63,7 +64,7 @@ HRESULT HistoryList::Fill() {
     SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
     HRESULT hr = SendMessageW(hwnd, LVM_DELETEALLITEMS, 0, 0) ? S_OK : E_FAIL;
     if (SUCCEEDED(hr))
-        hr = CallHistory::Read(&records);
+        hr = CallHistory::Read(&records, &unreadShown);
     for (size_t i = 0; SUCCEEDED(hr) && i < records.size(); ++i) {
         WCHAR title[kTitleChars];
         hr = FormatTitle(*records[i], title, ARRAYSIZE(title));
@@ -128,8 +129,7 @@ HRESULT HistoryList::DrawItem(const DRAWITEMSTRUCT* draw) {
     auto* record = reinterpret_cast<CallRecord*>(GetItemData(static_cast<int>(draw->itemID)));
     if (!record)
         return E_INVALIDARG;
-    SYSTEMTIME today;
-    GetLocalTime(&today);
+    const SYSTEMTIME today = LocalNow();
     WCHAR title[kTitleChars];
     WCHAR when[kStampChars * 2];
     WCHAR detail[kDetailChars];

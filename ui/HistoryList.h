@@ -27,6 +27,7 @@ public:
     static HRESULT FormatDetail(const CallRecord& record, LPWSTR buffer, UINT chars);
 
     CallRecords records;
+    DWORD unreadShown = 0; // the unseen refusals among the records, as Fill read them
     HICON refusedIcon = nullptr;
     HICON allowedIcon = nullptr;
 

@@ -1,5 +1,5 @@
 #include "ui/HistoryWindow.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
@@ -10,7 +10,7 @@ const int kPocketPC = 1;
 const WCHAR kMessageCaption[] = L"Vespera";
 
 HINSTANCE ProgramInstance() {
-    return AppInstance() ? AppInstance() : GetModuleHandleW(nullptr);
+    return AppInstance();
 }
 
 } // namespace
@@ -106,8 +106,8 @@ HRESULT HistoryWindow::Initialise() {
     hr = list.Fill();
     if (FAILED(hr))
         return hr;
-    // The user has seen what was refused.
-    CallHistory::MarkRead();
+    // The user has seen what was refused, as far as the list shows it.
+    CallHistory::MarkRead(list.unreadShown);
     SetFocus(list.hwnd);
     return S_OK;
 }

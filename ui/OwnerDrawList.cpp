@@ -1,5 +1,5 @@
 #include "ui/OwnerDrawList.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "store/AppSettings.h"
 #include <strsafe.h>
 
@@ -128,10 +128,9 @@ HRESULT OwnerDrawList::Create(HWND parent, UINT controlId, DWORD additionalStyle
     DWORD style = kBaseStyle;
     if (additionalStyle != 0)
         style |= additionalStyle;
-    hwnd = CreateWindowExW(0, WC_LISTVIEWW, nullptr, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                           CW_USEDEFAULT, CW_USEDEFAULT, parent,
-                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(controlId)),
-                           AppInstance() ? AppInstance() : GetModuleHandleW(nullptr), nullptr);
+    hwnd = CreateWindowExW(
+        0, WC_LISTVIEWW, nullptr, style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+        parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(controlId)), AppInstance(), nullptr);
     if (!IsWindow(hwnd))
         return E_FAIL;
     return TakeOver();

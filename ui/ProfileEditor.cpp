@@ -1,6 +1,5 @@
 #include "ui/ProfileEditor.h"
-#include "app/MainWindow.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
@@ -216,14 +215,10 @@ bool ShowsLongStoredText(HWND field, LPCWSTR stored, int limit) {
 }
 
 HINSTANCE ProgramInstance() {
-    return AppInstance() ? AppInstance() : GetModuleHandleW(nullptr);
+    return AppInstance();
 }
 
 } // namespace
-
-HRESULT ProfileEditor::Run(Profile* profile, HWND owner) {
-    return Run(profile, owner, TheMainWindow().settings);
-}
 
 HRESULT ProfileEditor::Run(Profile* profile, HWND owner, const AppSettings& settings) {
     if (!profile)

@@ -15,8 +15,7 @@ public:
     // after a change; the result is the save's. Every other ending (Cancel, Done with
     // nothing changed, a failure) gives E_FAIL or the failure, and leaves the record as
     // it was before the call. The owner is disabled while the editor is shown.
-    static HRESULT Run(Profile* profile, HWND owner);
-    // The same with the settings to use: the platform type and the headings' font.
+    // The settings give the platform type and the headings' font.
     static HRESULT Run(Profile* profile, HWND owner, const AppSettings& settings);
 
     ProfileEditor(Profile* profile, const AppSettings& settings);

@@ -1,6 +1,5 @@
 #include "ui/ProfileList.h"
-#include "app/MainWindow.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/Cursor.h"
 #include "platform/LocalClock.h"
 #include "platform/Resources.h"
@@ -20,7 +19,7 @@ const DWORD kLastMode = 7;
 const UINT kOffEntryName = 181;
 const UINT kFirstSampleName = 186;
 const UINT kSecondSampleName = 187;
-const UINT kUntilToday = 303, kUntilTomorrow = 304, kUntilDate = 305, kModeUntil = 306;
+const UINT kUntilToday = 303, kUntilTomorrow = 304, kModeUntil = 306;
 const int kDetailChars = 128;
 const int kClockChars = 6; // "hh:mm"
 
@@ -35,9 +34,9 @@ int CALLBACK CompareNames(LPARAM first, LPARAM second, LPARAM) {
 
 } // namespace
 
-bool SameKeyName(LPCWSTR first, LPCWSTR second) {
-    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, first, -1, second, -1) ==
-           CSTR_EQUAL;
+void ProfileList::Bind(AppSettings* boundSettings, ProfileActivation* boundActivation) {
+    settings = boundSettings;
+    activation = boundActivation;
 }
 
 UINT ModeNameId(ScreeningMode mode) {
@@ -79,12 +78,11 @@ HRESULT ProfileList::Fill(LPCWSTR keyName) {
 
     // The samples come once per installation: deleting them later does not bring
     // them back, since the flag is saved with the settings.
-    AppSettings& settings = TheMainWindow().settings;
-    if (SUCCEEDED(hr) && entries.size() == 1 && !settings.sampleCreated &&
+    if (SUCCEEDED(hr) && entries.size() == 1 && settings && !settings->sampleCreated &&
         !LaunchedByNotification) {
         CreateSampleProfile(ScreeningMode::BlockAll, kFirstSampleName);
         CreateSampleProfile(ScreeningMode::BlockUnknown, kSecondSampleName);
-        settings.sampleCreated = 1;
+        settings->sampleCreated = 1;
         hr = Reload();
     }
 
@@ -134,17 +132,22 @@ HRESULT ProfileList::Reload() {
             return static_cast<ProfileList*>(context)->LoadEntry(keyName);
         },
         this);
-    LPCWSTR activeProfile = TheMainWindow().settings.activeProfile;
-    activeListed = false;
-    for (size_t i = 1; activeProfile[0] && !activeListed && i < entries.size(); ++i)
-        activeListed = SameKeyName(entries[i]->keyName, activeProfile);
     return S_OK;
+}
+
+bool ProfileList::ActiveListed() const {
+    if (!settings || !settings->activeProfile[0])
+        return false;
+    for (size_t i = 1; i < entries.size(); ++i) {
+        if (SameKeyName(entries[i]->keyName, settings->activeProfile))
+            return true;
+    }
+    return false;
 }
 
 void ProfileList::Clear() {
     entries.clear();
     offEntry = nullptr;
-    activeListed = false;
 }
 
 HRESULT ProfileList::AddOffEntry() {
@@ -195,22 +198,21 @@ bool ProfileList::IsOffSelected() const {
 bool ProfileList::IsActive(const Profile* profile) const {
     if (!profile)
         return false;
-    if (activeListed)
-        return profile != offEntry &&
-               SameKeyName(profile->keyName, TheMainWindow().settings.activeProfile);
+    if (ActiveListed())
+        return profile != offEntry && SameKeyName(profile->keyName, settings->activeProfile);
     return profile == offEntry;
 }
 
 bool ProfileList::ActiveProfileLost() const {
-    const AppSettings& settings = TheMainWindow().settings;
-    return settings.activeProfileUnreadable || (settings.activeProfile[0] && !activeListed);
+    return settings &&
+           (settings->activeProfileUnreadable || (settings->activeProfile[0] && !ActiveListed()));
 }
 
 HRESULT ProfileList::ItemActivated(int index) {
     auto* profile = reinterpret_cast<Profile*>(GetItemData(index));
     if (!profile)
         return E_INVALIDARG;
-    return TheMainWindow().ActivateProfile(profile, false);
+    return activation ? activation->ActivateProfile(profile, false) : E_UNEXPECTED;
 }
 
 HRESULT ProfileList::UntilText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
@@ -218,7 +220,9 @@ HRESULT ProfileList::UntilText(const Profile& profile, const SYSTEMTIME& now, LP
     if (!buffer || chars == 0)
         return E_INVALIDARG;
     buffer[0] = L'\0';
-    const AppSettings& settings = TheMainWindow().settings;
+    if (!settings)
+        return S_FALSE;
+    const AppSettings& settings = *this->settings;
     ProfileInForce inForce;
     // The settings as they stand, not as at the last fill: the end belongs to the row the
     // timed values were stored for.
@@ -234,9 +238,7 @@ HRESULT ProfileList::UntilText(const Profile& profile, const SYSTEMTIME& now, LP
     HRESULT hr = CalendarDaysBetween(now, inForce.until, &days);
     if (FAILED(hr))
         return hr;
-    if (days > 1)
-        return StringCchPrintfW(buffer, chars, ResourceText(kUntilDate).Get(),
-                                settings.activeUntil);
+    // A timed profile ends within a day, so its end is today or tomorrow.
     WCHAR clock[kClockChars];
     hr = StringCchPrintfW(clock, ARRAYSIZE(clock), L"%02u:%02u", inForce.until.wHour,
                           inForce.until.wMinute);

@@ -2,20 +2,33 @@
 // profile, and every stored profile, one row each, sorted by name by the control.
 // The active row carries its own icon and background.
 #pragma once
+#include "store/AppKeys.h"
+#include "store/AppSettings.h"
 #include "store/Profile.h"
 #include "ui/OwnerDrawList.h"
 #include <memory>
 #include <vector>
 
-// Key names are compared without regard to case, as the registry compares them.
-bool SameKeyName(LPCWSTR first, LPCWSTR second);
 // The resource text that names the mode; modes this version does not know share one.
 UINT ModeNameId(ScreeningMode mode);
+
+// What the list's owner does when the user activates a row.
+class ProfileActivation {
+public:
+    virtual HRESULT ActivateProfile(Profile* profile, bool silent) = 0;
+
+protected:
+    ~ProfileActivation() = default;
+};
 
 class ProfileList : public OwnerDrawList {
 public:
     ProfileList() = default;
     ~ProfileList() override;
+
+    // The settings the rows are drawn from (the active profile, the timed values, the
+    // sample flag) and who activates a row; both borrowed, both outlive the list.
+    void Bind(AppSettings* settings, ProfileActivation* activation);
 
     // Empty-list text and the two row icons; call after Create, which sets the icon size.
     HRESULT LoadResources();
@@ -49,7 +62,9 @@ public:
     HICON activeIcon = nullptr;
 
 private:
-    bool activeListed = false; // a stored row carries the settings' active key name
+    // A stored row carries the settings' active key name; asked afresh each time, since
+    // the settings change under the list (a timed profile ends, a rule begins).
+    bool ActiveListed() const;
     HRESULT Reload();
     void Clear();
     HRESULT AddOffEntry();
@@ -57,4 +72,7 @@ private:
     static HRESULT CreateSampleProfile(ScreeningMode mode, UINT nameId);
     bool DetailFits(const DRAWITEMSTRUCT* draw, LPCWSTR text) const;
     void DestroyIcons();
+
+    AppSettings* settings = nullptr;
+    ProfileActivation* activation = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "ui/RuleEditor.h"
-#include "app/Process.h"
+#include "platform/LocalClock.h"
+#include "platform/Process.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
@@ -23,7 +24,7 @@ const int kBoldControls[] = {IDC_RULE_PROFILE_HEADING, IDC_RULE_TIME_HEADING,
                              IDC_RULE_DAYS_HEADING};
 
 HINSTANCE ProgramInstance() {
-    return AppInstance() ? AppInstance() : GetModuleHandleW(nullptr);
+    return AppInstance();
 }
 
 int Height(HWND window) {
@@ -240,8 +241,7 @@ HRESULT RuleEditor::Initialise() {
 HRESULT RuleEditor::InitialisePicker(HWND picker, int minuteOfDay) {
     // Twenty-four hours, as the rows and the stored rules show times.
     SendMessageW(picker, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(kPickerFormat));
-    SYSTEMTIME time = {};
-    GetLocalTime(&time);
+    SYSTEMTIME time = LocalNow();
     time.wHour =
         static_cast<WORD>(minuteOfDay >= 0 && minuteOfDay < kMinutesPerDay ? minuteOfDay / 60 : 0);
     time.wMinute = static_cast<WORD>(minuteOfDay >= 0 ? minuteOfDay % 60 : 0);

@@ -1,8 +1,8 @@
 #include "ui/ScheduleList.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/Cursor.h"
 #include "platform/Resources.h"
-#include "screening/ScheduleApplication.h"
+#include "screening/CallNotification.h"
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
 #include "ui/ProfileList.h"
@@ -21,7 +21,7 @@ const int kNewRuleEnd = 7 * 60;
 const UINT kRuleCommands[] = {IDM_EDIT_RULE, IDM_DELETE_RULE};
 
 HINSTANCE ProgramInstance() {
-    return AppInstance() ? AppInstance() : GetModuleHandleW(nullptr);
+    return AppInstance();
 }
 
 // The Action key on a row edits the rule: the rows claim it from the dialog manager,
@@ -141,7 +141,7 @@ HRESULT RuleRows::DrawItem(const DRAWITEMSTRUCT* draw) {
 // ---- The screen ----
 
 HRESULT ScheduleList::Run(HWND owner, const AppSettings& settings) {
-    ScheduleList list(settings);
+    ScheduleList list(settings, owner);
     LPCDLGTEMPLATEW dialog = FindResourceDialog(IDD_SCHEDULE);
     if (!dialog)
         return E_FAIL;
@@ -150,7 +150,8 @@ HRESULT ScheduleList::Run(HWND owner, const AppSettings& settings) {
     return ended == IDOK ? S_OK : E_FAIL;
 }
 
-ScheduleList::ScheduleList(const AppSettings& settings) : rows(*this), settings(settings) {}
+ScheduleList::ScheduleList(const AppSettings& settings, HWND mainWindow)
+    : rows(*this), settings(settings), mainWindow(mainWindow) {}
 
 ScheduleList::~ScheduleList() = default;
 
@@ -370,7 +371,7 @@ HRESULT ScheduleList::EditSlot(UINT slot) {
 HRESULT ScheduleList::KeepCallNotificationInLine() {
     // While a rule takes part every call comes to the window, so that the clock is
     // looked at; once none does, the active profile has its own request again.
-    return RenewCallNotification(settings);
+    return RenewCallNotification(settings.activeProfile, settings.IsTimed(), mainWindow);
 }
 
 HRESULT ScheduleList::DeleteRule() {

@@ -39,10 +39,11 @@ private:
 
 class ScheduleList : public FullScreenDialog {
 public:
-    // Shows the rules until the user is done; every change is stored at once.
+    // Shows the rules until the user is done; every change is stored at once, and the
+    // broker request follows (the owner is the main window, which the request names).
     static HRESULT Run(HWND owner, const AppSettings& settings);
 
-    explicit ScheduleList(const AppSettings& settings);
+    ScheduleList(const AppSettings& settings, HWND mainWindow);
     ~ScheduleList() override;
     ScheduleList(const ScheduleList&) = delete;
     ScheduleList& operator=(const ScheduleList&) = delete;
@@ -76,4 +77,5 @@ private:
     void OnCommand(WORD id);
 
     const AppSettings& settings;
+    HWND mainWindow; // borrowed
 };

@@ -1,5 +1,5 @@
 #include "ui/UnreadCount.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
 #include "store/CallHistory.h"
@@ -12,7 +12,7 @@ const DWORD kStyle = WS_CHILD | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE;
 } // namespace
 
 HRESULT UnreadCount::Create(HWND parent, UINT controlId, HFONT font) {
-    HINSTANCE instance = AppInstance() ? AppInstance() : GetModuleHandleW(nullptr);
+    HINSTANCE instance = AppInstance();
     hwnd = CreateWindowExW(0, L"STATIC", L"", kStyle, 0, 0, 0, 0, parent,
                            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(controlId)), instance,
                            nullptr);

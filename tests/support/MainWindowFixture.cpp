@@ -1,5 +1,5 @@
 #include "support/MainWindowFixture.h"
-#include "app/Process.h"
+#include "platform/Process.h"
 #include "platform/LocalClock.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"

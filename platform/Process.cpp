@@ -1,5 +1,4 @@
-#include "app/Process.h"
-#include "app/MainWindow.h"
+#include "platform/Process.h"
 
 bool LaunchedByNotification = false;
 
@@ -8,13 +7,9 @@ HINSTANCE appInstance = nullptr;
 }
 
 HINSTANCE AppInstance() {
-    return appInstance;
+    return appInstance ? appInstance : GetModuleHandleW(nullptr);
 }
 
 void SetAppInstance(HINSTANCE instance) {
     appInstance = instance;
-}
-
-HWND MainWindowHandle() {
-    return TheMainWindow().hwnd;
 }

@@ -3,12 +3,10 @@
 #include <windows.h>
 
 // Set when the state broker started this process for an incoming call: the process
-// stays hidden, builds no user interface and writes nothing.
+// stays hidden, builds no user interface and writes nothing but what the call needs.
 extern bool LaunchedByNotification;
 
-// The program's module, recorded when the main window is created.
+// The program's module, recorded when the main window is created; the module of the
+// running program until then.
 HINSTANCE AppInstance();
 void SetAppInstance(HINSTANCE instance);
-
-// The main window, once it exists (null before and after).
-HWND MainWindowHandle();

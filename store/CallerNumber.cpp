@@ -1,0 +1,40 @@
+#include "store/CallerNumber.h"
+#include <string.h>
+#include <wchar.h>
+
+namespace {
+
+const UINT kDigitChars = 128;
+const UINT kMinMatchDigits = 7;
+const UINT kCompareDigits = 9;
+
+// The digits of a number, the last ones kept when there are more than fit.
+UINT Digits(LPCWSTR number, WCHAR (&digits)[kDigitChars]) {
+    UINT count = 0;
+    for (; number && *number; ++number) {
+        if (*number < L'0' || *number > L'9')
+            continue;
+        if (count == kDigitChars - 1) {
+            memmove(digits, digits + 1, (count - 1) * sizeof(WCHAR));
+            --count;
+        }
+        digits[count++] = *number;
+    }
+    digits[count] = L'\0';
+    return count;
+}
+
+} // namespace
+
+bool SameCallerNumber(LPCWSTR a, LPCWSTR b) {
+    WCHAR left[kDigitChars], right[kDigitChars];
+    const UINT leftCount = Digits(a, left);
+    const UINT rightCount = Digits(b, right);
+    if (leftCount == 0 || rightCount == 0)
+        return false;
+    const UINT shorter = leftCount < rightCount ? leftCount : rightCount;
+    if (shorter < kMinMatchDigits)
+        return leftCount == rightCount && wcscmp(left, right) == 0;
+    const UINT compared = shorter < kCompareDigits ? shorter : kCompareDigits;
+    return wcscmp(left + leftCount - compared, right + rightCount - compared) == 0;
+}
