@@ -38,3 +38,16 @@ bool SameCallerNumber(LPCWSTR a, LPCWSTR b) {
     const UINT compared = shorter < kCompareDigits ? shorter : kCompareDigits;
     return wcscmp(left + leftCount - compared, right + rightCount - compared) == 0;
 }
+
+bool IsEmergencyNumber(LPCWSTR number) {
+    static const WCHAR* const emergency[] = {L"112", L"911", L"999", L"000",
+                                             L"110", L"119", L"118"};
+    WCHAR digits[kDigitChars];
+    if (Digits(number, digits) != 3)
+        return false;
+    for (const WCHAR* candidate : emergency) {
+        if (wcscmp(digits, candidate) == 0)
+            return true;
+    }
+    return false;
+}

@@ -9,3 +9,7 @@
 // number (a short code) matches only the same digits in full. A number without digits
 // is no caller.
 bool SameCallerNumber(LPCWSTR a, LPCWSTR b);
+
+// The emergency services' numbers (112, 911, 999, 000, 110, 119, 118), dialled or
+// calling: the number's digits are one of them exactly.
+bool IsEmergencyNumber(LPCWSTR number);

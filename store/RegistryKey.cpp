@@ -119,6 +119,16 @@ LONG RegistryKey::WriteDword(LPCWSTR name, DWORD value) {
                           sizeof(value));
 }
 
+LONG RegistryKey::WriteMultiString(LPCWSTR name, LPCWSTR strings, DWORD chars) {
+    if (!strings || chars < 2 || chars >= MAXDWORD / sizeof(WCHAR) || strings[chars - 1] ||
+        strings[chars - 2])
+        return ERROR_INVALID_DATA;
+    if (LONG probed = ProbedWrite())
+        return probed;
+    return RegSetValueExW(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(strings),
+                          chars * static_cast<DWORD>(sizeof(WCHAR)));
+}
+
 LONG RegistryKey::WriteBinary(LPCWSTR name, const BYTE* data, DWORD bytes) {
     if (LONG probed = ProbedWrite())
         return probed;

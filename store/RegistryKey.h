@@ -30,6 +30,8 @@ public:
     // Null name: the key's default value. Null text: ERROR_INVALID_DATA, nothing written.
     LONG WriteString(LPCWSTR name, LPCWSTR text, DWORD type);
     LONG WriteDword(LPCWSTR name, DWORD value);
+    // The strings, each terminated, and the list's own terminator: chars in all.
+    LONG WriteMultiString(LPCWSTR name, LPCWSTR strings, DWORD chars);
     LONG WriteBinary(LPCWSTR name, const BYTE* data, DWORD bytes);
     LONG DeleteValue(LPCWSTR name);
     LONG DeleteSubKey(LPCWSTR name);
