@@ -141,7 +141,7 @@ TEST_F(Import, MalformedCardsAreReportedWithTheirLineAndSkipped) {
                    "FN;ENCODING=QUOTED-PRINTABLE:Bad=ZZ\r\n"          // 15
                    "END:VCARD\r\n"
                    "BEGIN:VCARD\r\nVERSION:5.0\r\nFN:Future\r\nEND:VCARD\r\n"   // 17
-                   "BEGIN:VCARD\r\nVERSION:3.0\r\nTEL:5550101\r\nEND:VCARD\r\n" // 21
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:Nobody\r\nEND:VCARD\r\n" // 21
                    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Good Two\r\nEND:VCARD\r\n"
                    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cut Off\r\n"); // 29-31
     EXPECT_EQ(0u, result.exitCode) << result.output;
@@ -150,7 +150,7 @@ TEST_F(Import, MalformedCardsAreReportedWithTheirLineAndSkipped) {
     EXPECT_NE(std::string::npos, out.find(".vcf:13: a card without END:VCARD")) << out;
     EXPECT_NE(std::string::npos, out.find(".vcf:15: a broken quoted-printable")) << out;
     EXPECT_NE(std::string::npos, out.find(".vcf:17: the unsupported VERSION 5.0")) << out;
-    EXPECT_NE(std::string::npos, out.find(".vcf:21: a card without a name")) << out;
+    EXPECT_NE(std::string::npos, out.find(".vcf:21: a card without a name or a number")) << out;
     EXPECT_NE(std::string::npos, out.find(".vcf:31: a card without END:VCARD; the card of line 29"))
         << out;
     EXPECT_EQ("2", Member(out, "added"));
@@ -159,6 +159,32 @@ TEST_F(Import, MalformedCardsAreReportedWithTheirLineAndSkipped) {
     ASSERT_EQ(2u, contacts.size());
     EXPECT_EQ("Good One", contacts[0].name);
     EXPECT_EQ("Good Two", contacts[1].name);
+}
+
+TEST_F(Import, ACardWithANumberButNoNameIsShownByItsNumber) {
+    ProcessResult result = ImportText(
+        // A phone's own export: empty N and FN.
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:;;;;\r\nFN:\r\n"
+        "TEL;CELL;PREF:+1 425 555 0177\r\nTEL;HOME:555 0178\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nTEL;TYPE=CELL:0161 496 0123\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:4.0\r\nTEL;VALUE=uri:tel:+44-20-7946-0999\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN: \r\nNOTE:no one\r\nEND:VCARD\r\n"); // line 16
+    EXPECT_EQ(0u, result.exitCode) << result.output;
+    EXPECT_EQ("3", Member(result.output, "added")) << result.output;
+    EXPECT_EQ("1", Member(result.output, "skipped"));
+    EXPECT_NE(std::string::npos,
+              result.output.find(".vcf:16: a card without a name or a number (FN, N or TEL); "
+                                 "the card of line 16 is skipped"))
+        << result.output;
+    std::vector<Listed> contacts = List();
+    ASSERT_EQ(3u, contacts.size());
+    EXPECT_EQ("+1 425 555 0177", contacts[0].name);
+    EXPECT_EQ("[\"+1 425 555 0177\",\"555 0178\"]", contacts[0].numbers);
+    EXPECT_EQ("0161 496 0123", contacts[1].name);
+    EXPECT_EQ("+44-20-7946-0999", contacts[2].name);
+    // A caller with such a number is the contact, not an unknown caller.
+    std::string ring = Phone(L"ring \"(425) 555-0177\" --ring-ms 1").output;
+    EXPECT_EQ(std::to_string(contacts[0].oid), Member(ring, "oid")) << ring;
 }
 
 TEST_F(Import, SameUidUpdatesTheContactAndKeepsItsOid) {

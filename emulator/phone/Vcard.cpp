@@ -440,7 +440,11 @@ std::wstring Message(const std::string& text) {
 std::wstring VcardCard::DisplayName() const {
     if (!formattedName.empty())
         return formattedName;
-    return JoinWords({prefixes, given, additional, family, suffixes});
+    std::wstring name = JoinWords({prefixes, given, additional, family, suffixes});
+    // A phone shows a contact without a name by its number.
+    if (name.empty() && !numbers.empty())
+        return numbers.front();
+    return name;
 }
 
 void ParseVcards(const std::string& input, std::vector<VcardCard>* cards,
@@ -547,7 +551,7 @@ void ParseVcards(const std::string& input, std::vector<VcardCard>* cards,
             continue;
         }
         if (fault.empty() && card.DisplayName().empty())
-            fault = "a card without a name (FN or N)";
+            fault = "a card without a name or a number (FN, N or TEL)";
         if (!fault.empty()) {
             problem(cardLine, faultLine, fault);
             continue;
