@@ -112,6 +112,34 @@ std::vector<std::string> SplitHead(const std::string& head) {
     return parts;
 }
 
+// A base64 value (ENCODING=BASE64 in 2.1, ENCODING=b in 3.0), such as a photo.
+bool IsBase64(const std::string& text) {
+    size_t colon = FindValueColon(text);
+    if (colon == std::string::npos)
+        return false;
+    for (const std::string& part : SplitHead(text.substr(0, colon))) {
+        std::string param = Upper(TrimBytes(part));
+        if (param == "BASE64" || param == "ENCODING=BASE64" || param == "ENCODING=B")
+            return true;
+    }
+    return false;
+}
+
+// A line of base64 characters only, blanks around it allowed: never a property, which
+// needs a ':'.
+bool IsBase64Line(const std::string& line) {
+    std::string text = TrimBytes(line);
+    if (text.empty())
+        return false;
+    for (char c : text) {
+        bool digit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                     c == '+' || c == '/' || c == '=';
+        if (!digit)
+            return false;
+    }
+    return true;
+}
+
 bool ParseProperty(const std::string& text, Property* property, std::string* error) {
     size_t colon = FindValueColon(text);
     if (colon == std::string::npos) {
@@ -525,6 +553,12 @@ void ParseVcards(const std::string& input, std::vector<VcardCard>* cards,
             std::string text = lines[i++];
             if (TrimBytes(text).empty())
                 continue;
+            int base64 = -1; // whether the value is base64; asked once it matters
+            auto isBase64 = [&] {
+                if (base64 < 0)
+                    base64 = IsBase64(text) ? 1 : 0;
+                return base64 == 1;
+            };
             for (;;) {
                 if (!text.empty() && text.back() == '=' && i < count && IsQuotedPrintable(text)) {
                     text.pop_back();
@@ -534,6 +568,10 @@ void ParseVcards(const std::string& input, std::vector<VcardCard>* cards,
                     // versions insert the blank, so it goes.
                     text += version == Version::V21 ? lines[i] : lines[i].substr(1);
                     ++i;
+                } else if (i < count && IsBase64Line(lines[i]) && isBase64()) {
+                    // 2.1 lets a base64 value go on over lines that are not indented,
+                    // up to an empty line.
+                    text += TrimBytes(lines[i++]);
                 } else {
                     break;
                 }
