@@ -288,6 +288,31 @@ TEST_F(Import, CardsWithLargeFoldedPhotosKeepEveryNumber) {
     EXPECT_EQ("[\"+1-555-0501\",\"+1-555-0502\"]", contacts[4].numbers);
 }
 
+TEST_F(Import, LineEndsThatWritersGetWrong) {
+    ProcessResult result = ImportText(
+        // Blanks after a soft line break are not part of the value.
+        "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+        "FN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Ren=C3=A9 Des= \r\ncartes\r\n"
+        "TEL:555 0601\r\nEND:VCARD\r\n"
+        // A soft line break on the last line of the card's last value.
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Soft End\r\nTEL:555 0701\r\n"
+        "NOTE;ENCODING=QUOTED-PRINTABLE:call after six=\r\nEND:VCARD\r\n"
+        // CR CR LF line ends.
+        "BEGIN:VCARD\r\r\nVERSION:3.0\r\r\nFN:Twice\r\r\n"
+        "PHOTO;ENCODING=b:" +
+        Fold(Base64(PhotoBytes(600)), 75, " ", "", "\r\r\n") + "TEL:555 0801\r\r\nEND:VCARD\r\r\n");
+    EXPECT_EQ(0u, result.exitCode) << result.output;
+    EXPECT_EQ("3", Member(result.output, "added")) << result.output;
+    std::vector<Listed> contacts = List();
+    ASSERT_EQ(3u, contacts.size());
+    EXPECT_EQ("Ren\xC3\xA9 Descartes", contacts[0].name);
+    EXPECT_EQ("[\"555 0601\"]", contacts[0].numbers);
+    EXPECT_EQ("Soft End", contacts[1].name);
+    EXPECT_EQ("[\"555 0701\"]", contacts[1].numbers);
+    EXPECT_EQ("Twice", contacts[2].name);
+    EXPECT_EQ("[\"555 0801\"]", contacts[2].numbers);
+}
+
 TEST_F(Import, SameUidUpdatesTheContactAndKeepsItsOid) {
     ImportText("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:urn:uuid:1\r\nFN:Old Name\r\nTEL:111 1111\r\n"
                "END:VCARD\r\n");

@@ -89,6 +89,13 @@ bool IsQuotedPrintable(const std::string& text) {
     return Upper(text.substr(0, colon)).find("QUOTED-PRINTABLE") != std::string::npos;
 }
 
+// A quoted-printable line that ends in a soft line break: "=" as its last character
+// other than blanks, which RFC 2045 says a decoder drops.
+bool EndsWithSoftBreak(const std::string& text) {
+    size_t last = text.find_last_not_of(" \t");
+    return last != std::string::npos && text[last] == '=' && IsQuotedPrintable(text);
+}
+
 bool IsNameChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_';
@@ -448,6 +455,10 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
             current.clear();
             if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
                 ++i;
+            // CR CR LF: a CR LF file whose line ends were converted once more.
+            else if (c == '\r' && i + 2 < bytes.size() && bytes[i + 1] == '\r' &&
+                     bytes[i + 2] == '\n')
+                i += 2;
         } else {
             current.push_back(c);
         }
@@ -560,8 +571,12 @@ void ParseVcards(const std::string& input, std::vector<VcardCard>* cards,
                 return base64 == 1;
             };
             for (;;) {
-                if (!text.empty() && text.back() == '=' && i < count && IsQuotedPrintable(text)) {
-                    text.pop_back();
+                if (EndsWithSoftBreak(text)) {
+                    text.erase(text.find_last_not_of(" \t"));
+                    // A soft break on the value's last line joins nothing.
+                    if (i >= count || IsLine(lines[i], "END:VCARD") ||
+                        IsLine(lines[i], "BEGIN:VCARD"))
+                        break;
                     text += lines[i++];
                 } else if (i < count && IsFoldContinuation(lines[i])) {
                     // 2.1 folds before a blank that belongs to the value; later
