@@ -89,6 +89,13 @@ bool IsQuotedPrintable(const std::string& text) {
     return Upper(text.substr(0, colon)).find("QUOTED-PRINTABLE") != std::string::npos;
 }
 
+// A quoted-printable line that ends in a soft line break: "=" as its last character
+// other than blanks, which RFC 2045 says a decoder drops.
+bool EndsWithSoftBreak(const std::string& text) {
+    size_t last = text.find_last_not_of(" \t");
+    return last != std::string::npos && text[last] == '=' && IsQuotedPrintable(text);
+}
+
 bool IsNameChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_';
@@ -110,6 +117,34 @@ std::vector<std::string> SplitHead(const std::string& head) {
     }
     parts.push_back(current);
     return parts;
+}
+
+// A base64 value (ENCODING=BASE64 in 2.1, ENCODING=b in 3.0), such as a photo.
+bool IsBase64(const std::string& text) {
+    size_t colon = FindValueColon(text);
+    if (colon == std::string::npos)
+        return false;
+    for (const std::string& part : SplitHead(text.substr(0, colon))) {
+        std::string param = Upper(TrimBytes(part));
+        if (param == "BASE64" || param == "ENCODING=BASE64" || param == "ENCODING=B")
+            return true;
+    }
+    return false;
+}
+
+// A line of base64 characters only, blanks around it allowed: never a property, which
+// needs a ':'.
+bool IsBase64Line(const std::string& line) {
+    std::string text = TrimBytes(line);
+    if (text.empty())
+        return false;
+    for (char c : text) {
+        bool digit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                     c == '+' || c == '/' || c == '=';
+        if (!digit)
+            return false;
+    }
+    return true;
 }
 
 bool ParseProperty(const std::string& text, Property* property, std::string* error) {
@@ -420,6 +455,10 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
             current.clear();
             if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
                 ++i;
+            // CR CR LF: a CR LF file whose line ends were converted once more.
+            else if (c == '\r' && i + 2 < bytes.size() && bytes[i + 1] == '\r' &&
+                     bytes[i + 2] == '\n')
+                i += 2;
         } else {
             current.push_back(c);
         }
@@ -440,7 +479,11 @@ std::wstring Message(const std::string& text) {
 std::wstring VcardCard::DisplayName() const {
     if (!formattedName.empty())
         return formattedName;
-    return JoinWords({prefixes, given, additional, family, suffixes});
+    std::wstring name = JoinWords({prefixes, given, additional, family, suffixes});
+    // A phone shows a contact without a name by its number.
+    if (name.empty() && !numbers.empty())
+        return numbers.front();
+    return name;
 }
 
 void ParseVcards(const std::string& input, std::vector<VcardCard>* cards,
@@ -521,15 +564,29 @@ void ParseVcards(const std::string& input, std::vector<VcardCard>* cards,
             std::string text = lines[i++];
             if (TrimBytes(text).empty())
                 continue;
+            int base64 = -1; // whether the value is base64; asked once it matters
+            auto isBase64 = [&] {
+                if (base64 < 0)
+                    base64 = IsBase64(text) ? 1 : 0;
+                return base64 == 1;
+            };
             for (;;) {
-                if (!text.empty() && text.back() == '=' && i < count && IsQuotedPrintable(text)) {
-                    text.pop_back();
+                if (EndsWithSoftBreak(text)) {
+                    text.erase(text.find_last_not_of(" \t"));
+                    // A soft break on the value's last line joins nothing.
+                    if (i >= count || IsLine(lines[i], "END:VCARD") ||
+                        IsLine(lines[i], "BEGIN:VCARD"))
+                        break;
                     text += lines[i++];
                 } else if (i < count && IsFoldContinuation(lines[i])) {
                     // 2.1 folds before a blank that belongs to the value; later
                     // versions insert the blank, so it goes.
                     text += version == Version::V21 ? lines[i] : lines[i].substr(1);
                     ++i;
+                } else if (i < count && IsBase64Line(lines[i]) && isBase64()) {
+                    // 2.1 lets a base64 value go on over lines that are not indented,
+                    // up to an empty line.
+                    text += TrimBytes(lines[i++]);
                 } else {
                     break;
                 }
@@ -547,7 +604,7 @@ void ParseVcards(const std::string& input, std::vector<VcardCard>* cards,
             continue;
         }
         if (fault.empty() && card.DisplayName().empty())
-            fault = "a card without a name (FN or N)";
+            fault = "a card without a name or a number (FN, N or TEL)";
         if (!fault.empty()) {
             problem(cardLine, faultLine, fault);
             continue;

@@ -15,7 +15,7 @@ struct VcardCard {
     std::vector<std::wstring> numbers;
     std::wstring uid;
 
-    // FN, else the parts of N in reading order.
+    // FN, else the parts of N in reading order, else the first number.
     std::wstring DisplayName() const;
 };
 
