@@ -128,7 +128,8 @@ int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
     case LaunchMode::BlockAll:
         // The fast path: nothing but the refusal.
         waitCursorsHidden = true;
-        ScreenBlockAllCall(RepeatMinutesFromCommandLine(commandLine));
+        ScreenBlockAllCall(RepeatMinutesFromCommandLine(commandLine),
+                           AllowedNumbersFromCommandLine(commandLine));
         return 0;
     case LaunchMode::Notification:
         LaunchedByNotification = true;

@@ -2,6 +2,7 @@
 #include <initguid.h>
 #include <pimstore.h>
 #include "platform/ContactStore.h"
+#include "platform/LazyProc.h"
 #include "platform/Cursor.h"
 
 namespace {
@@ -89,4 +90,30 @@ HRESULT ContactStore::GetDisplayName(IContact* contact, BSTR* name) {
         return E_INVALIDARG;
     *name = nullptr;
     return NotNull(contact->get_FileAs(name), name);
+}
+
+HRESULT ContactStore::FindByNumber(LPCWSTR number, IContact** contact, DWORD* oid) {
+    if (!contact || !oid)
+        return E_INVALIDARG;
+    *contact = nullptr;
+    *oid = 0;
+    if (!application)
+        return E_UNEXPECTED;
+    IItem* item = nullptr;
+    HRESULT hr = LazyFindMatchingContact(application, number, FMCF_FINDPHONE, &item);
+    if (FAILED(hr))
+        return hr;
+    hr = item->QueryInterface(__uuidof(IContact), reinterpret_cast<void**>(contact));
+    item->Release();
+    if (FAILED(hr))
+        return hr;
+    long found = 0;
+    hr = (*contact)->get_Oid(&found);
+    if (FAILED(hr)) {
+        (*contact)->Release();
+        *contact = nullptr;
+        return hr;
+    }
+    *oid = static_cast<DWORD>(found);
+    return S_OK;
 }

@@ -23,6 +23,9 @@ public:
 
     // The contact item with the OID; the caller releases it.
     HRESULT GetContact(DWORD oid, IContact** contact);
+    // The contact a number belongs to, as the phone matches a caller, and its OID; the
+    // caller releases it. HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when it is no contact's.
+    HRESULT FindByNumber(LPCWSTR number, IContact** contact, DWORD* oid);
 
     // Texts of a contact item (borrowed), which the caller frees with SysFreeString.
     // Neither is ever null on success; either may be empty.

@@ -1,5 +1,6 @@
 #include "platform/LazyProc.h"
 #include <aygshell.h>
+#include <pimstore.h>
 
 namespace {
 
@@ -33,9 +34,11 @@ template <typename Function> struct LazySlot {
 typedef LPWSTR(WINAPI* StrStrIWProc)(LPCWSTR, LPCWSTR);
 typedef HRESULT(WINAPI* ChooseContactProc)(struct tagCHOOSECONTACT*);
 typedef HRESULT(WINAPI* MailComposeMessageProc)(struct tagMAILCOMPOSEFIELDS*);
+typedef HRESULT(WINAPI* FindMatchingContactProc)(IPOutlookApp*, LPCWSTR, DWORD, IItem**, CEPROPID*);
 
 LazySlot<StrStrIWProc> strStrIW;
 LazySlot<ChooseContactProc> chooseContact;
+LazySlot<FindMatchingContactProc> findMatchingContact;
 LazySlot<MailComposeMessageProc> mailComposeMessage;
 LazySlot<PFN_SHPREVIOUSINSTANCE> previousInstance;
 
@@ -61,6 +64,13 @@ LPWSTR LazyStrStrIW(LPCWSTR text, LPCWSTR search) {
 HRESULT LazyChooseContact(struct tagCHOOSECONTACT* request) {
     ChooseContactProc proc = chooseContact.Resolve(L"pimstore.DLL", L"ChooseContact");
     return proc ? proc(request) : S_OK;
+}
+
+HRESULT LazyFindMatchingContact(IPOutlookApp* application, LPCWSTR find, DWORD flags,
+                                IItem** contact) {
+    FindMatchingContactProc proc =
+        findMatchingContact.Resolve(L"pimstore.DLL", L"FindMatchingContact");
+    return proc ? proc(application, find, flags, contact, nullptr) : E_NOTIMPL;
 }
 
 HRESULT LazyMailComposeMessage(struct tagMAILCOMPOSEFIELDS* fields) {

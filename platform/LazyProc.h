@@ -8,10 +8,12 @@
 // by name or, when the name is an ordinal (MAKEINTRESOURCE), by ordinal.
 void ResolveLazyProc(HMODULE* module, LPCWSTR libraryName, FARPROC* function, LPCWSTR functionName);
 
-// The four wrappers: the arguments and result of the function they reach, or the
+// The wrappers: the arguments and result of the function they reach, or the
 // fallback result when it is missing.
-LPWSTR LazyStrStrIW(LPCWSTR text, LPCWSTR search);                   // fallback: null
-HRESULT LazyChooseContact(struct tagCHOOSECONTACT* request);         // fallback: S_OK
+LPWSTR LazyStrStrIW(LPCWSTR text, LPCWSTR search);           // fallback: null
+HRESULT LazyChooseContact(struct tagCHOOSECONTACT* request); // fallback: S_OK
+HRESULT LazyFindMatchingContact(struct IPOutlookApp* application, LPCWSTR find, DWORD flags,
+                                struct IItem** contact);             // fallback: E_NOTIMPL
 HRESULT LazyMailComposeMessage(struct tagMAILCOMPOSEFIELDS* fields); // fallback: E_FAIL
 HRESULT LazyPreviousInstance(LPCWSTR windowClass, LPCWSTR windowTitle, HANDLE* instanceHandle,
                              HWND* existingWindow, BOOL* found); // fallback: E_FAIL

@@ -147,4 +147,11 @@
 #define IDS_ASK_CLEAR_HISTORY 252
 #define IDS_ONE_CALL_REFUSED 253
 #define IDS_CALLS_REFUSED 254 // a format with one %u
-#define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 14
+#define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 17
+// "Check a number": what a call would get, in words. The reason r is IDS_CHECK_REASON + r
+// (r from 1 to 17), inside IDS_CHECK_REFUSED or IDS_CHECK_LET_THROUGH; IDS_CHECK_OFF when
+// nothing is screened.
+#define IDS_CHECK_OFF 400
+#define IDS_CHECK_REASON 400
+#define IDS_CHECK_REFUSED 418
+#define IDS_CHECK_LET_THROUGH 419

@@ -4,6 +4,7 @@
 #include "platform/Keys.h"
 #include "screening/Decision.h"
 #include "store/Profile.h"
+#include "store/NumberList.h"
 #include "store/Schedule.h"
 #include <snapi.h>
 #include <strsafe.h>
@@ -11,6 +12,7 @@
 const WCHAR kIncomingCallNotification[] = L"Vespera.IncomingCall";
 const WCHAR kBlockAllSwitch[] = L"/BlockAll";
 const WCHAR kRepeatSwitch[] = L"/Repeat:";
+const WCHAR kAllowSwitch[] = L"/Allow";
 
 namespace {
 const UINT kCommandChars = MAX_PATH;
@@ -49,19 +51,21 @@ void RejectCall(Verdict* verdict) {
 
 CallRequest CallRequestFor(const CallRequestInputs& inputs) {
     CallRequest request;
-    if (!inputs.profileActive && !inputs.timed && !inputs.scheduled)
-        return request;
-    if (inputs.timed || inputs.scheduled || !inputs.profileRead) {
+    const bool off =
+        !inputs.profileActive || (inputs.profileRead && inputs.mode == ScreeningMode::Off);
+    if (inputs.timed || inputs.scheduled || (inputs.profileActive && !inputs.profileRead) ||
+        (off && inputs.blockedNumbers)) {
         request.kind = CallRequestKind::Window;
         return request;
     }
-    switch (inputs.mode) {
-    case ScreeningMode::Off:
+    if (off)
         return request;
+    switch (inputs.mode) {
     case ScreeningMode::BlockAll:
         request.kind = CallRequestKind::BlockAll;
         request.repeatMinutes =
             inputs.repeatMinutes > kMaxRepeatMinutes ? kMaxRepeatMinutes : inputs.repeatMinutes;
+        request.allowedNumbers = inputs.allowedNumbers;
         return request;
     default:
         request.kind = CallRequestKind::Window;
@@ -75,6 +79,8 @@ HRESULT ReadCallRequestInputs(LPCWSTR activeProfile, bool timed, CallRequestInpu
     *inputs = CallRequestInputs{};
     inputs->timed = timed;
     inputs->scheduled = ScheduleHasRules();
+    inputs->blockedNumbers = NumberListInUse(NumberListKind::Blocked);
+    inputs->allowedNumbers = NumberListInUse(NumberListKind::Allowed);
     if (activeProfile && activeProfile[0] && ProfileKeyExists(activeProfile)) {
         inputs->profileActive = true;
         Profile profile;
@@ -104,11 +110,14 @@ HRESULT WriteCallRequest(const CallRequest& request, HWND window) {
                    : hr;
     }
     case CallRequestKind::BlockAll: {
-        WCHAR argument[32];
+        WCHAR argument[48];
         HRESULT hr = request.repeatMinutes == 0
                          ? StringCchCopyW(argument, ARRAYSIZE(argument), kBlockAllSwitch)
                          : StringCchPrintfW(argument, ARRAYSIZE(argument), L"%s %s%lu",
                                             kBlockAllSwitch, kRepeatSwitch, request.repeatMinutes);
+        if (SUCCEEDED(hr) && request.allowedNumbers)
+            hr = StringCchPrintfW(argument + wcslen(argument),
+                                  ARRAYSIZE(argument) - wcslen(argument), L" %s", kAllowSwitch);
         if (FAILED(hr))
             return hr;
         return RegisterAppNotification(kIncomingCallNotification, nullptr, WM_INCOMINGCALL,
@@ -165,6 +174,8 @@ HRESULT SetCallNotification(HWND window, int mode, bool timed, DWORD repeatMinut
     inputs.repeatMinutes = repeatMinutes;
     inputs.timed = timed;
     inputs.scheduled = ScheduleHasRules();
+    inputs.blockedNumbers = NumberListInUse(NumberListKind::Blocked);
+    inputs.allowedNumbers = NumberListInUse(NumberListKind::Allowed);
     return RegisterCallRequest(CallRequestFor(inputs), window);
 }
 
@@ -183,6 +194,16 @@ DWORD RepeatMinutesFromCommandLine(LPCWSTR commandLine) {
     if (digits == 0 || (*digit != L'\0' && *digit != L' ' && *digit != L'"'))
         return 0;
     return minutes > kMaxRepeatMinutes ? kMaxRepeatMinutes : minutes;
+}
+
+bool AllowedNumbersFromCommandLine(LPCWSTR commandLine) {
+    for (LPCWSTR found = commandLine ? wcsstr(commandLine, kAllowSwitch) : nullptr; found;
+         found = wcsstr(found + 1, kAllowSwitch)) {
+        const WCHAR after = found[wcslen(kAllowSwitch)];
+        if (after == L'\0' || after == L' ' || after == L'"')
+            return true;
+    }
+    return false;
 }
 
 HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY root, LPCWSTR subKey,

@@ -13,6 +13,8 @@ extern const WCHAR kIncomingCallNotification[]; // "Vespera.IncomingCall"
 extern const WCHAR kBlockAllSwitch[];           // "/BlockAll"
 // Beside "/BlockAll" for a profile that lets repeated calls through: "/Repeat:5".
 extern const WCHAR kRepeatSwitch[]; // "/Repeat:"
+// Beside "/BlockAll" while the allowed numbers hold an entry: the fast path reads them.
+extern const WCHAR kAllowSwitch[]; // "/Allow"
 
 struct Verdict;
 
@@ -28,9 +30,11 @@ enum class CallRequestKind { None, BlockAll, Window };
 
 struct CallRequest {
     CallRequestKind kind = CallRequestKind::None;
-    DWORD repeatMinutes = 0; // on the block-all command only
+    DWORD repeatMinutes = 0;     // on the block-all command only
+    bool allowedNumbers = false; // likewise
     bool operator==(const CallRequest& other) const {
-        return kind == other.kind && repeatMinutes == other.repeatMinutes;
+        return kind == other.kind && repeatMinutes == other.repeatMinutes &&
+               allowedNumbers == other.allowedNumbers;
     }
     bool operator!=(const CallRequest& other) const { return !(*this == other); }
 };
@@ -41,18 +45,22 @@ struct CallRequestInputs {
     bool profileRead = false;   // and it reads: mode and minutes below are its own
     ScreeningMode mode = ScreeningMode::Off;
     DWORD repeatMinutes = 0;
-    bool timed = false;     // a timed profile is in force: its end is seen at the next call
-    bool scheduled = false; // a rule of the schedule takes part: it may begin at any call
+    bool timed = false;          // a timed profile is in force: its end is seen at the next call
+    bool scheduled = false;      // a rule of the schedule takes part: it may begin at any call
+    bool blockedNumbers = false; // the number lists hold an entry in use
+    bool allowedNumbers = false;
 };
 
 // The request the stored state asks for: the window while the clock matters (a timed
 // profile, a rule) and for an active profile that does not read (so its calls are
 // decided, and let through, rather than never seen); otherwise by the mode: none for
-// Off, the block-all command for BlockAll (with its repeat minutes, at most
-// kMaxRepeatMinutes), the window for every other mode.
+// Off (the window while the blocked numbers hold an entry, which refuses them), the
+// block-all command for BlockAll (with its repeat minutes, at most kMaxRepeatMinutes,
+// and "/Allow" while the allowed numbers hold an entry), the window for every other mode.
 CallRequest CallRequestFor(const CallRequestInputs& inputs);
 
-// Reads what the request depends on: the settings' active profile, and the schedule.
+// Reads what the request depends on: the settings' active profile, the schedule and
+// the number lists.
 HRESULT ReadCallRequestInputs(LPCWSTR activeProfile, bool timed, CallRequestInputs* inputs);
 
 // Registers the request. The window kind names the window's class and title, so a
@@ -68,12 +76,14 @@ HRESULT RegisterCallRequest(const CallRequest& request, HWND window,
 HRESULT RenewCallNotification(LPCWSTR activeProfile, bool timed, HWND window,
                               const CallRequest* fallback = nullptr);
 
-// The request for a mode as the active profile's, with the schedule in view.
+// The request for a mode as the active profile's, with the schedule and the lists in view.
 HRESULT SetCallNotification(HWND window, int mode, bool timed = false, DWORD repeatMinutes = 0);
 
 // The minutes of a "/Repeat:" switch on the command line; 0 when there is none or it
 // holds no number of minutes (more than kMaxRepeatMinutes counts as that).
 DWORD RepeatMinutesFromCommandLine(LPCWSTR commandLine);
+// Whether the command line carries "/Allow".
+bool AllowedNumbersFromCommandLine(LPCWSTR commandLine);
 
 // Registers one request that runs this program; window and argument may be null.
 HRESULT RegisterAppNotification(LPCWSTR name, HWND window, UINT message, HKEY root, LPCWSTR subKey,

@@ -1,4 +1,5 @@
 #include "screening/Decision.h"
+#include "store/CallerNumber.h"
 
 namespace {
 
@@ -112,11 +113,39 @@ void LetRepeatedCallThrough(const CallInputs& inputs, Verdict* verdict) {
     verdict->reason = CallReason::Repeated;
 }
 
+// The entry of the lists that matches the caller, if any: of two, the one with more
+// fixed digits, and at a tie the allowed one.
+bool DecideByLists(const CallInputs& inputs, Verdict* verdict) {
+    if (inputs.caller.Withheld() || !inputs.caller.number[0])
+        return false;
+    const NumberList::Entry* blocked =
+        inputs.blocked ? inputs.blocked->Match(inputs.caller.number) : nullptr;
+    const NumberList::Entry* allowed =
+        inputs.allowed ? inputs.allowed->Match(inputs.caller.number) : nullptr;
+    if (!blocked && !allowed)
+        return false;
+    const bool refuse =
+        blocked && (!allowed || blocked->pattern.fixedDigits > allowed->pattern.fixedDigits);
+    *verdict = Make(refuse, refuse ? CallReason::BlockedNumber : CallReason::AllowedNumber, S_OK);
+    verdict->entry = refuse ? blocked : allowed;
+    return true;
+}
+
 } // namespace
 
 Verdict Decide(const CallInputs& inputs) {
-    Verdict verdict = DecideByRule(inputs);
-    LetRepeatedCallThrough(inputs, &verdict);
+    Verdict verdict;
+    if (!DecideByLists(inputs, &verdict)) {
+        if (inputs.off)
+            return Make(false, CallReason::None, E_FAIL);
+        verdict = DecideByRule(inputs);
+        LetRepeatedCallThrough(inputs, &verdict);
+    }
+    if (verdict.refuse && IsEmergencyNumber(inputs.caller.number)) {
+        verdict.refuse = false;
+        verdict.reason = CallReason::Emergency;
+        verdict.entry = nullptr;
+    }
     // Never end a call while the user talks on another: such a call is let through.
     if (verdict.refuse && inputs.caller.talking) {
         verdict.refuse = false;

@@ -4,6 +4,7 @@
 // caller of Decide gathers the inputs and acts on the verdict.
 #pragma once
 #include "store/CallReason.h"
+#include "store/NumberList.h"
 #include "store/Profile.h"
 #include <windows.h>
 
@@ -61,6 +62,11 @@ struct CallInputs {
     // Local time of the call: the record's time, and the point the question about
     // earlier calls measures back from.
     SYSTEMTIME now = {};
+    // The number lists (borrowed; null: empty). They decide before the profile, and
+    // also when no profile is in force (off).
+    const NumberList* blocked = nullptr;
+    const NumberList* allowed = nullptr;
+    bool off = false; // no profile is in force: only the lists screen
 };
 
 struct Verdict {
@@ -69,6 +75,11 @@ struct Verdict {
     // What the screening reports: success, or the failure that let the call through
     // (an unreadable profile, phone value or contact store).
     HRESULT result = S_OK;
+    // The entry of the number lists that decided (borrowed from the inputs' lists).
+    const NumberList::Entry* entry = nullptr;
 };
 
+// In order: while a call is talked on nothing is refused; an entry of the number lists
+// decides (the one with more fixed digits; allowed at a tie); otherwise the profile's
+// rule, and a repeated call let through; an emergency number is never refused.
 Verdict Decide(const CallInputs& inputs);

@@ -54,13 +54,15 @@ HRESULT ScreenIncomingCall(AppSettings& settings, HWND window) {
     // After the key: neither the history nor the stored state delays the refusal.
     RecordCall(inputs, verdict);
     KeepInLine(settings, inForce, window);
+    if (inputs.off && verdict.reason == CallReason::None)
+        return off ? E_FAIL : E_UNEXPECTED;
     return verdict.result;
 }
 
-void ScreenBlockAllCall(DWORD repeatMinutes) {
+void ScreenBlockAllCall(DWORD repeatMinutes, bool allowedNumbers) {
     // The request says block all: the decision needs neither the stored profile nor
-    // the contacts, so nothing is read before End but the caller, and the history when
-    // the command says repeated calls get through.
+    // the contacts, so nothing is read before End but the caller, the history when the
+    // command says repeated calls get through, and the allowed numbers when it says so.
     Profile blockAll;
     blockAll.mode = ScreeningMode::BlockAll;
     blockAll.SetRepeatMinutes(repeatMinutes);
@@ -69,6 +71,9 @@ void ScreenBlockAllCall(DWORD repeatMinutes) {
     HistoryRepeats repeats;
     if (blockAll.repeatMinutes)
         inputs.repeats = &repeats;
+    NumberList allowed(NumberListKind::Allowed);
+    if (allowedNumbers && SUCCEEDED(allowed.Load()))
+        inputs.allowed = &allowed;
     ReadCaller(&inputs.caller);
     inputs.now = LocalNow();
     Verdict verdict = Decide(inputs);

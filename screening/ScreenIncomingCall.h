@@ -13,7 +13,9 @@
 // went through; no failure refuses a call unless the mode refuses unknown callers.
 HRESULT ScreenIncomingCall(AppSettings& settings, HWND window);
 
-// The block-all fast path: every call is refused, unless a call is being talked on or
-// (repeatMinutes not 0, from the command) the number was refused within that many
-// minutes. Touches no COM, no resource library and no display beyond the key press.
-void ScreenBlockAllCall(DWORD repeatMinutes = 0);
+// The block-all fast path: every call is refused, unless a call is being talked on, the
+// number is an emergency number, (repeatMinutes not 0, from the command) the number was
+// refused within that many minutes, or (allowedNumbers, from the command) it is on the
+// allowed numbers. Touches no COM, no resource library and no display beyond the key
+// press.
+void ScreenBlockAllCall(DWORD repeatMinutes = 0, bool allowedNumbers = false);

@@ -159,10 +159,12 @@ void CallRecord::Release() {
     reason = CallReason::None;
     mode = 0;
     repeatMinutes = 0;
+    entry = L"";
 }
 
 HRESULT CallRecord::Set(const SYSTEMTIME& at, bool isRefused, CallReason why, LPCWSTR callerNumber,
-                        LPCWSTR callerName, LPCWSTR profile, DWORD profileMode, DWORD minutes) {
+                        LPCWSTR callerName, LPCWSTR profile, DWORD profileMode, DWORD minutes,
+                        LPCWSTR listEntry) {
     LPCWSTR word = CallReasonWord(why);
     if (!word)
         return E_INVALIDARG;
@@ -185,9 +187,13 @@ HRESULT CallRecord::Set(const SYSTEMTIME& at, bool isRefused, CallReason why, LP
                                             callerName ? callerName : L"",
                                             profile ? profile : L"",
                                             modeText,
-                                            minutesText};
-    // The minutes only where they tell something: older readers see seven texts.
-    const UINT used = why == CallReason::Repeated && minutes ? kMaxRecordTexts : kRecordTexts;
+                                            IsNumberListReason(why) ? listEntry : minutesText};
+    // The eighth text only where it tells something: older readers see seven texts. An
+    // empty one would end the list.
+    const bool eighth = why == CallReason::Repeated
+                            ? minutes != 0
+                            : IsNumberListReason(why) && listEntry && listEntry[0];
+    const UINT used = eighth ? kMaxRecordTexts : kRecordTexts;
     size_t total = 1; // the list's closing terminator
     for (UINT i = 0; i < used; ++i)
         total += wcslen(texts[i]) + 1;
@@ -237,8 +243,7 @@ HRESULT CallRecord::Parse(DWORD type, const BYTE* data, DWORD bytes) {
     // An eighth text, when there is one, holds the minutes of a repeated call; one that
     // is no number is ignored, as a newer version's texts would be.
     DWORD parsedMinutes = 0;
-    if (valid && copy[at] != L'\0' && !ParseMode(copy + at, &parsedMinutes))
-        parsedMinutes = 0;
+    LPCWSTR eighth = valid ? copy + at : L"";
     SYSTEMTIME parsedWhen = {};
     CallReason parsedReason = CallReason::None;
     DWORD parsedMode = 0;
@@ -263,7 +268,10 @@ HRESULT CallRecord::Parse(DWORD type, const BYTE* data, DWORD bytes) {
     refused = parsedRefused;
     reason = parsedReason;
     mode = parsedMode;
-    repeatMinutes = parsedMinutes;
+    if (reason == CallReason::Repeated && eighth[0] && ParseMode(eighth, &parsedMinutes))
+        repeatMinutes = parsedMinutes;
+    if (IsNumberListReason(reason))
+        entry = eighth;
     return S_OK;
 }
 

@@ -17,8 +17,10 @@ const UINT kHistoryTimeChars = 20; // "YYYY-MM-DD hh:mm:ss" and its terminator
 // One record: seven texts in this order: local time "YYYY-MM-DD hh:mm:ss", "refused" or
 // "allowed", the reason word, the number as the phone gave it, the contact name the
 // phone gave, the profile's name, the mode as decimal text; a call let through as a
-// repeated call adds an eighth, the profile's minutes as decimal text (readers that know
-// seven texts ignore it). Held as the stored block.
+// repeated call adds an eighth, the profile's minutes as decimal text, and a call that an
+// entry of the number lists decided adds the entry as the lists store it (the entry as
+// typed, a TAB and the label when it has one); readers that know seven texts ignore it.
+// Held as the stored block.
 class CallRecord {
 public:
     CallRecord() = default;
@@ -28,7 +30,8 @@ public:
 
     // Builds the record; null texts are stored empty. E_INVALIDARG for reason None.
     HRESULT Set(const SYSTEMTIME& when, bool refused, CallReason reason, LPCWSTR number,
-                LPCWSTR name, LPCWSTR profileName, DWORD mode, DWORD repeatMinutes = 0);
+                LPCWSTR name, LPCWSTR profileName, DWORD mode, DWORD repeatMinutes = 0,
+                LPCWSTR entry = nullptr);
     // Takes a stored value. HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when it is not a
     // record of this format (wrong type, odd length, unterminated, too few texts, a
     // time, outcome, reason or mode that does not read); the record then stays empty.
@@ -47,6 +50,7 @@ public:
     CallReason reason = CallReason::None;
     DWORD mode = 0;
     DWORD repeatMinutes = 0; // 0 when the record holds none
+    LPCWSTR entry = L"";     // the number lists' entry that decided; "" when none
 
 private:
     void Release();

@@ -4,10 +4,11 @@
 namespace {
 
 // In the order of CallReason, from All.
-const LPCWSTR kWords[] = {L"all",          L"unknown",       L"contact",      L"withheld",
-                          L"number-shown", L"listed",        L"not-listed",   L"category",
-                          L"not-category", L"no-categories", L"store-failed", L"no-profile",
-                          L"talking",      L"repeated"};
+const LPCWSTR kWords[] = {L"all",          L"unknown",       L"contact",        L"withheld",
+                          L"number-shown", L"listed",        L"not-listed",     L"category",
+                          L"not-category", L"no-categories", L"store-failed",   L"no-profile",
+                          L"talking",      L"repeated",      L"allowed-number", L"blocked-number",
+                          L"emergency"};
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "store/AppKeys.h"
 #include "store/CallerNumber.h"
 #include "store/RegistryKey.h"
+#include <strsafe.h>
 #include <string.h>
 #include <wchar.h>
 
@@ -192,8 +193,10 @@ HRESULT NumberList::Load() {
                             reinterpret_cast<BYTE*>(stored), &read);
     const DWORD chars = read / sizeof(WCHAR);
     HRESULT hr = S_OK;
-    if (code == ERROR_SUCCESS && type == REG_MULTI_SZ && read == bytes && chars > 0 &&
-        stored[chars - 1] == L'\0') {
+    // The list ends with an empty string; the registry may add one terminator to a value
+    // that had none, never two.
+    if (code == ERROR_SUCCESS && type == REG_MULTI_SZ && read == bytes && chars >= 2 &&
+        stored[chars - 1] == L'\0' && stored[chars - 2] == L'\0') {
         auto* pairs = static_cast<Pair*>(LocalAlloc(LPTR, kMaxNumberEntries * sizeof(Pair)));
         if (!pairs) {
             LocalFree(stored);
@@ -388,4 +391,16 @@ HRESULT LoadNumberLists(NumberList* blocked, NumberList* allowed) {
 bool NumberListInUse(NumberListKind kind) {
     NumberList list(kind);
     return SUCCEEDED(list.Load()) && list.UsableCount() > 0;
+}
+
+HRESULT FormatNumberEntry(LPCWSTR text, LPCWSTR label, LPWSTR buffer, UINT chars) {
+    if (!text || !buffer || chars == 0)
+        return E_INVALIDARG;
+    LPCWSTR tab = wcschr(text, L'\t');
+    if (tab && (!label || !label[0]))
+        return StringCchPrintfW(buffer, chars, L"%.*s, %s", static_cast<int>(tab - text), text,
+                                tab + 1);
+    if (label && label[0])
+        return StringCchPrintfW(buffer, chars, L"%s, %s", text, label);
+    return StringCchCopyW(buffer, chars, text);
 }

@@ -97,3 +97,7 @@ private:
 HRESULT LoadNumberLists(NumberList* blocked, NumberList* allowed);
 // Whether a list holds an entry that takes part, read as Load reads it.
 bool NumberListInUse(NumberListKind kind);
+
+// An entry as the screens show it: "+1900*, Premium lines", or the entry alone. The
+// stored form (the entry, a TAB, the label) is taken as well.
+HRESULT FormatNumberEntry(LPCWSTR text, LPCWSTR label, LPWSTR buffer, UINT chars);

@@ -3,6 +3,7 @@
 #include "platform/Cursor.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
+#include "store/NumberList.h"
 #include <strsafe.h>
 
 namespace {
@@ -112,6 +113,12 @@ HRESULT HistoryList::FormatDetail(const CallRecord& record, LPWSTR buffer, UINT 
     if (record.reason == CallReason::Repeated &&
         SUCCEEDED(StringCchPrintfW(repeated, ARRAYSIZE(repeated), why,
                                    static_cast<UINT>(record.repeatMinutes))))
+        why = repeated;
+    // A list's entry tells which entry, and its label.
+    WCHAR entry[kDetailChars];
+    if (IsNumberListReason(record.reason) &&
+        SUCCEEDED(FormatNumberEntry(record.entry, nullptr, entry, ARRAYSIZE(entry))) &&
+        SUCCEEDED(StringCchPrintfW(repeated, ARRAYSIZE(repeated), reason.Get(), entry)))
         why = repeated;
     HRESULT hr = StringCchCopyW(buffer, chars, why);
     if (SUCCEEDED(hr) && record.profileName[0]) {

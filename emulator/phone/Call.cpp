@@ -1,5 +1,5 @@
 #include "phone/Call.h"
-#include "phone/CallerMatch.h"
+#include "pimstore/CallerMatch.h"
 #include "phone/KeyWatch.h"
 #include "phone/Output.h"
 #include "phone/PhoneState.h"

@@ -66,6 +66,13 @@ HRESULT ContactItem::get_Categories(BSTR* categories) {
     return CopyText(record.categories, categories);
 }
 
+HRESULT ContactItem::get_Oid(long* oid) {
+    if (!oid)
+        return E_POINTER;
+    *oid = static_cast<long>(record.oid);
+    return S_OK;
+}
+
 HRESULT ContactItem::get_FileAs(BSTR* fileAs) {
     return CopyText(record.fileAs, fileAs);
 }

@@ -27,10 +27,10 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                      UINT*) override;
     // IContact
+    HRESULT STDMETHODCALLTYPE get_Oid(long* oid) override;
     HRESULT STDMETHODCALLTYPE get_Categories(BSTR* categories) override;
     HRESULT STDMETHODCALLTYPE get_FileAs(BSTR* fileAs) override;
 
-    CONTACTITEM_UNUSED_SLOT(7)
     CONTACTITEM_UNUSED_SLOT(8)
     CONTACTITEM_UNUSED_SLOT(9)
     CONTACTITEM_UNUSED_SLOT(10)

@@ -39,7 +39,8 @@ struct IPOutlookApp : public IDispatch {
 
 // One contact item.
 struct IContact : public IDispatch {
-    PIMSTORE_UNUSED_SLOT(7)
+    // The contact's object identifier.
+    virtual HRESULT STDMETHODCALLTYPE get_Oid(long* poid) = 0; // 7
     PIMSTORE_UNUSED_SLOT(8)
     PIMSTORE_UNUSED_SLOT(9)
     PIMSTORE_UNUSED_SLOT(10)
@@ -91,6 +92,10 @@ struct IContact : public IDispatch {
 
 #undef PIMSTORE_UNUSED_SLOT
 
+// A generic item of the database; a contact found by FindMatchingContact is reached
+// through QueryInterface for IContact.
+struct IItem : public IDispatch {};
+
 #ifdef __CRT_UUID_DECL
 __CRT_UUID_DECL(IPOutlookApp, 0x05058F22, 0x20BE, 0x11D2, 0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43,
                 0x35)
@@ -125,6 +130,17 @@ typedef struct tagCHOOSECONTACT {
 
 // Shows the chooser; S_OK with the choice, E_ABORT when the user cancels.
 PIMSTORE_API HRESULT WINAPI ChooseContact(CHOOSECONTACT* pcc);
+
+// FindMatchingContact's flags: which properties are searched.
+#define FMCF_FINDPHONE 0x00000001
+#define FMCF_FINDEMAIL 0x00000002
+#define FMCF_FINDFILEAS 0x00000004
+
+// The contact whose property most closely matches the text (a phone number as the
+// phone matches callers); the caller releases the item.
+// HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when none does.
+PIMSTORE_API HRESULT WINAPI FindMatchingContact(IPOutlookApp* pPOOM, LPCWSTR pszFind, DWORD dwFlags,
+                                                IItem** ppContact, CEPROPID* ppropid);
 
 #ifdef __cplusplus
 }

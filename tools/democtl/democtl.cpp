@@ -23,7 +23,9 @@
 #include "resources/ResourceIds.h"
 #include "store/AppSettings.h"
 #include "platform/Resources.h"
+#include "screening/CheckNumber.h"
 #include "store/CallHistory.h"
+#include "store/NumberList.h"
 #include "store/Schedule.h"
 #include "ui/ScheduleList.h"
 #include <commctrl.h>
@@ -1193,6 +1195,48 @@ int PrintSchedule() {
     return SUCCEEDED(hr) ? 0 : kExitFailed;
 }
 
+// What a call from the number would get now, as "Check a number…" words it.
+int Check(LPCWSTR number) {
+    std::wstring folder;
+    VesperaPath(&folder);
+    HMODULE texts =
+        LoadLibraryExW((folder + L"\\VesperaRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!texts) {
+        Fail(L"cannot load VesperaRes.dll for the words");
+        return kExitFailed;
+    }
+    SetResourceLibrary(texts);
+    AppSettings settings;
+    CallCheck check;
+    HRESULT hr = settings.Load();
+    if (SUCCEEDED(hr))
+        hr = CheckNumber(settings, std::wcscmp(number, L"withheld") == 0 ? nullptr : number,
+                         nullptr, &check);
+    if (SUCCEEDED(hr))
+        std::fwprintf(stdout, L"%ls\n", check.words);
+    else
+        Fail(L"cannot check the number (0x%08lX)", static_cast<unsigned long>(hr));
+    SetResourceLibrary(nullptr);
+    FreeLibrary(texts);
+    return SUCCEEDED(hr) ? 0 : kExitFailed;
+}
+
+// Puts an entry on a list, as the Numbers screen would (the request follows when
+// Vespera's window next renews it; scripts ring through "democtl open" afterwards).
+int AddNumber(NumberListKind kind, LPCWSTR text, LPCWSTR label) {
+    NumberList list(kind);
+    HRESULT hr = list.Load();
+    if (SUCCEEDED(hr))
+        hr = list.Add(text, label);
+    if (SUCCEEDED(hr))
+        hr = list.Save();
+    if (FAILED(hr)) {
+        Fail(L"cannot add %ls (0x%08lX)", text, static_cast<unsigned long>(hr));
+        return kExitFailed;
+    }
+    return 0;
+}
+
 int Usage() {
     std::fwprintf(stderr, L"usage: democtl open\n"
                           L"       democtl new NAME MODE [--contact TEXT]... [--category TEXT] "
@@ -1204,7 +1248,9 @@ int Usage() {
                           L"       democtl print-history\n"
                           L"       democtl seed-history\n"
                           L"       democtl add-rule PROFILE DAYS HH:MM HH:MM\n"
-                          L"       democtl print-schedule\n");
+                          L"       democtl print-schedule\n"
+                          L"       democtl check NUMBER|withheld\n"
+                          L"       democtl block|allow NUMBER [LABEL]\n");
     return kExitUsage;
 }
 
@@ -1270,5 +1316,11 @@ int wmain(int argc, wchar_t** argv) {
         return AddRule(argv[2], argv[3], argv[4], argv[5]);
     if (argc == 2 && std::wcscmp(argv[1], L"print-schedule") == 0)
         return PrintSchedule();
+    if (argc == 3 && std::wcscmp(argv[1], L"check") == 0)
+        return Check(argv[2]);
+    if ((argc == 3 || argc == 4) &&
+        (std::wcscmp(argv[1], L"block") == 0 || std::wcscmp(argv[1], L"allow") == 0))
+        return AddNumber(argv[1][0] == L'b' ? NumberListKind::Blocked : NumberListKind::Allowed,
+                         argv[2], argc == 4 ? argv[3] : nullptr);
     return Usage();
 }

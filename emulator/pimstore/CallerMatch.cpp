@@ -1,4 +1,4 @@
-#include "phone/CallerMatch.h"
+#include "pimstore/CallerMatch.h"
 #include <pimstore/ContactDb.h>
 
 // How the phone recognises a caller, as phones do: formatting is ignored (blanks,
