@@ -11,10 +11,10 @@ all: build
 deps:
 	@tools/deps
 
+# Quiet: a progress count, or nothing when all is current; the output goes to
+# $(BUILD)/build.log and shows only when the build fails (tools/build).
 build: deps
-	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) \
-		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS)
+	@VESPERA_BUILD=$(CURDIR)/$(BUILD) VESPERA_JOBS=$(JOBS) tools/build
 
 demo: build
 	@tools/with-wine tools/demo
