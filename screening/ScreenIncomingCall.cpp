@@ -32,15 +32,19 @@ HRESULT ScreenIncomingCall(AppSettings& settings, HWND window) {
         off =
             FAILED(inputs.profileResult) && inForce.handBack && !ProfileKeyExists(inForce.keyName);
     }
-    if (off) {
-        KeepInLine(settings, inForce, window);
-        return E_FAIL;
-    }
-    if (SUCCEEDED(inputs.profileResult))
+    if (SUCCEEDED(inputs.profileResult) && !off)
         inputs.profile = &profile;
-    if (inputs.profile && profile.mode == ScreeningMode::Off) {
+    // With nothing in force, the number lists alone screen the call.
+    inputs.off = off || (inputs.profile && profile.mode == ScreeningMode::Off);
+    NumberList blocked(NumberListKind::Blocked), allowed(NumberListKind::Allowed);
+    // Lists that cannot be read take no part: they never refuse a call.
+    if (SUCCEEDED(LoadNumberLists(&blocked, &allowed))) {
+        inputs.blocked = &blocked;
+        inputs.allowed = &allowed;
+    }
+    if (inputs.off && blocked.UsableCount() == 0 && allowed.UsableCount() == 0) {
         KeepInLine(settings, inForce, window);
-        return E_UNEXPECTED;
+        return off ? E_FAIL : E_UNEXPECTED;
     }
 
     ReadCaller(&inputs.caller);

@@ -297,3 +297,38 @@ TEST_F(ScreeningEndToEnd, TheFirstCallAfterATimedProfileEndsIsScreenedByTheNextO
         }
     }
 }
+
+namespace {
+
+void StoreNumbers(const wchar_t* value, const std::wstring& entry) {
+    const std::wstring multi = entry + L'\0' + L'\0';
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Quorvane\\Vespera\\Numbers", value, REG_MULTI_SZ,
+                    multi.data(), static_cast<DWORD>(multi.size() * sizeof(wchar_t)));
+}
+
+} // namespace
+
+TEST_F(ScreeningEndToEnd, BlockedNumbersUnderOffAndAllowedNumbersBesideContactsOnly) {
+    // Off with a blocked prefix: the window's request, and only the prefix is refused.
+    Activate(ScreeningMode::BlockAll);
+    StoreNumbers(L"Blocked", L"+1900*\tPremium lines");
+    ASSERT_TRUE(ActivateInVespera(L"Off"));
+    RegDeleteTreeW(HKEY_CURRENT_USER, kHistoryKey);
+    StoredRequest request = ReadStoredRequest(L"Vespera.IncomingCall");
+    ASSERT_TRUE(request.exists);
+    EXPECT_TRUE(request.hasClass);
+    EXPECT_EQ(L"blocked-number", Screened(L"ring \"+1 900 555 0000\"", true));
+    CallRecords records;
+    ASSERT_EQ(S_OK, CallHistory::Read(&records));
+    ASSERT_EQ(1u, records.size());
+    EXPECT_STREQ(L"+1900*\tPremium lines", records.front()->entry);
+    Screened(L"ring 4255550188", false);
+    ASSERT_EQ(S_OK, CallHistory::Read(&records));
+    EXPECT_EQ(1u, records.size()) << "Off screens nothing but the lists";
+
+    // "Contacts only" refuses strangers, but not the pharmacy.
+    Activate(ScreeningMode::BlockUnknown);
+    StoreNumbers(L"Allowed", L"555-0199\tPharmacy");
+    EXPECT_EQ(L"allowed-number", Screened(L"ring 5550199", false));
+    EXPECT_EQ(L"unknown", Screened(L"ring 5550198", true));
+}

@@ -1,13 +1,16 @@
 // The screening decision in process: the real registry for profiles and phone state,
 // the real contact database, and the End key seen by a low-level keyboard hook.
 #include "app/MainWindow.h"
+#include "platform/Resources.h"
 #include "screening/CategoryWarmUp.h"
+#include "screening/CheckNumber.h"
 #include "screening/ScreenIncomingCall.h"
 #include "store/CallHistory.h"
 #include "store/Profile.h"
 #include "support/KeyRecorder.h"
 #include "support/Phone.h"
 #include "support/PhoneState.h"
+#include "support/Processes.h"
 #include "support/RefusedContactDatabase.h"
 #include "support/ScratchRegistry.h"
 #include <gtest/gtest.h>
@@ -242,4 +245,59 @@ TEST_F(ScreeningTest, NothingIsRefusedWhileACallIsTalkedOn) {
     ScopedCaller caller(L"5550100", 0);
     EXPECT_EQ(S_OK, ScreenIncomingCall(TheMainWindow().settings, TheMainWindow().hwnd));
     EXPECT_TRUE(recorder.KeysBeforeSentinel().empty());
+}
+
+TEST_F(ScreeningTest, TheBlockAllPathLetsAllowedAndEmergencyNumbersThrough) {
+    const std::wstring allowed = std::wstring(L"555-0199\tPharmacy") + L'\0' + L'\0';
+    ASSERT_EQ(ERROR_SUCCESS,
+              SetRaw(L"Software\\Quorvane\\Vespera\\Numbers", L"Allowed", REG_MULTI_SZ,
+                     allowed.data(), static_cast<DWORD>(allowed.size() * sizeof(wchar_t))));
+    auto blockAllRefuses = [&](const wchar_t* number, bool allowList) {
+        ScopedPhoneStatus status(SN_PHONEINCOMINGCALL_BITMASK);
+        ScopedCaller caller(number, 0);
+        ScreenBlockAllCall(0, allowList);
+        return recorder.KeysBeforeSentinel().size() == 2;
+    };
+    EXPECT_FALSE(blockAllRefuses(L"5550199", true));
+    EXPECT_TRUE(blockAllRefuses(L"5550199", false)) << "without /Allow the list is not read";
+    EXPECT_TRUE(blockAllRefuses(L"5550198", true));
+    EXPECT_FALSE(blockAllRefuses(L"112", false));
+    CallRecords records;
+    ASSERT_EQ(S_OK, CallHistory::Read(&records));
+    ASSERT_EQ(4u, records.size());
+    EXPECT_EQ(CallReason::Emergency, records[0]->reason);
+    EXPECT_EQ(CallReason::AllowedNumber, records[3]->reason);
+    EXPECT_STREQ(L"555-0199\tPharmacy", records[3]->entry);
+}
+
+TEST_F(ScreeningTest, CheckingANumberSaysWhatACallWouldGetAndDoesNothing) {
+    HMODULE texts =
+        LoadLibraryExW(BinPath(L"VesperaRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(texts);
+    SetResourceLibrary(texts);
+    const std::wstring blocked = std::wstring(L"+1900*\tPremium lines") + L'\0' + L'\0';
+    ASSERT_EQ(ERROR_SUCCESS,
+              SetRaw(L"Software\\Quorvane\\Vespera\\Numbers", L"Blocked", REG_MULTI_SZ,
+                     blocked.data(), static_cast<DWORD>(blocked.size() * sizeof(wchar_t))));
+    AppSettings& settings = TheMainWindow().settings;
+    CallCheck check;
+    ASSERT_EQ(S_OK, CheckNumber(settings, L"+1 900 555 0000", nullptr, &check));
+    EXPECT_TRUE(check.refuse);
+    EXPECT_STREQ(L"Refused: on your blocked numbers (+1900*, Premium lines)", check.words);
+    ASSERT_EQ(S_OK, CheckNumber(settings, L"5550199", nullptr, &check));
+    EXPECT_EQ(CallReason::None, check.reason) << "Off screens nothing else";
+
+    Activate(ScreeningMode::BlockUnknown);
+    ASSERT_EQ(S_OK, CheckNumber(settings, L"+44 20 7946 0018", nullptr, &check));
+    EXPECT_FALSE(check.refuse);
+    EXPECT_STREQ(L"Let through: Ada Byron is one of your contacts (Test)", check.words);
+    ASSERT_EQ(S_OK, CheckNumber(settings, nullptr, nullptr, &check));
+    EXPECT_STREQ(L"Refused: the number is withheld (Test)", check.words);
+    ASSERT_EQ(S_OK, CheckNumber(settings, L"911", nullptr, &check));
+    EXPECT_EQ(CallReason::Emergency, check.reason);
+    // No key was pressed and nothing was recorded.
+    EXPECT_TRUE(recorder.KeysBeforeSentinel().empty());
+    EXPECT_FALSE(KeyExists(kHistoryKey));
+    SetResourceLibrary(nullptr);
+    FreeLibrary(texts);
 }
