@@ -68,29 +68,10 @@ HRESULT CheckNumber(const AppSettings& settings, LPCWSTR number, HWND owner, Cal
     *check = CallCheck{};
     CallInputs inputs;
     inputs.now = LocalNow();
-    StoredState state;
     InForce inForce;
-    if (FAILED(ReadStoredState(settings, &state)) ||
-        FAILED(WhatIsInForce(state, inputs.now, &inForce))) {
-        inForce = InForce{};
-        memcpy(inForce.keyName, settings.activeProfile, sizeof(inForce.keyName));
-    }
     Profile profile;
-    bool off = !inForce.keyName[0];
-    if (!off) {
-        inputs.profileResult = profile.Load(inForce.keyName);
-        off =
-            FAILED(inputs.profileResult) && inForce.handBack && !ProfileKeyExists(inForce.keyName);
-    }
-    if (SUCCEEDED(inputs.profileResult) && !off)
-        inputs.profile = &profile;
-    inputs.off = off || (inputs.profile && profile.mode == ScreeningMode::Off);
-
     NumberList blocked(NumberListKind::Blocked), allowed(NumberListKind::Allowed);
-    if (SUCCEEDED(LoadNumberLists(&blocked, &allowed))) {
-        inputs.blocked = &blocked;
-        inputs.allowed = &allowed;
-    }
+    PrepareCall(settings, 0, &inForce, &profile, &blocked, &allowed, &inputs);
     if (number && number[0]) {
         HRESULT hr = StringCchCopyW(inputs.caller.number, ARRAYSIZE(inputs.caller.number), number);
         if (FAILED(hr))

@@ -1,4 +1,6 @@
 #include "screening/InForce.h"
+#include "screening/Decision.h"
+#include "store/NumberList.h"
 #include "store/AppKeys.h"
 #include "store/TimedProfile.h"
 #include <strsafe.h>
@@ -179,4 +181,31 @@ HRESULT WhatIsInForce(const StoredState& state, const SYSTEMTIME& now, InForce* 
     memcpy(answer->nextProfile, choice.nextProfile, sizeof(answer->nextProfile));
     answer->seriesRecord = choice.series;
     return S_OK;
+}
+
+bool PrepareCall(const AppSettings& settings, DWORD maxTextChars, InForce* inForce,
+                 Profile* profile, NumberList* blocked, NumberList* allowed, CallInputs* inputs) {
+    StoredState state;
+    if (FAILED(ReadStoredState(settings, &state)) ||
+        FAILED(WhatIsInForce(state, inputs->now, inForce))) {
+        *inForce = InForce{};
+        memcpy(inForce->keyName, settings.activeProfile, sizeof(inForce->keyName));
+    }
+    bool gone = !inForce->keyName[0];
+    if (!gone) {
+        inputs->profileResult = profile->Load(inForce->keyName, maxTextChars);
+        // The profile handed back to was deleted meanwhile: Off comes back instead.
+        gone = FAILED(inputs->profileResult) && inForce->handBack &&
+               !ProfileKeyExists(inForce->keyName);
+    }
+    if (SUCCEEDED(inputs->profileResult) && !gone)
+        inputs->profile = profile;
+    // With nothing in force, the number lists alone screen the call.
+    inputs->off = gone || (inputs->profile && profile->mode == ScreeningMode::Off);
+    // Lists that cannot be read take no part: they never refuse a call.
+    if (SUCCEEDED(LoadNumberLists(blocked, allowed))) {
+        inputs->blocked = blocked;
+        inputs->allowed = allowed;
+    }
+    return !inputs->off || blocked->UsableCount() > 0 || allowed->UsableCount() > 0;
 }

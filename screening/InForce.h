@@ -45,3 +45,15 @@ struct InForce {
 
 // The answer at now. E_INVALIDARG when now is no time.
 HRESULT WhatIsInForce(const StoredState& state, const SYSTEMTIME& now, InForce* answer);
+
+class NumberList;
+struct CallInputs;
+
+// What a call is screened with at now, read as the call path reads it: the answer, the
+// profile in force (loaded into *profile and named in the inputs, with at most
+// maxTextChars of name or category; see Profile::Load), whether nothing is in force
+// (inputs->off), and the number lists (loaded, and named in the inputs when they read).
+// With the stored state unreadable, the settings' active profile is in force. True when
+// the call is to be screened at all: something is in force, or a list holds an entry.
+bool PrepareCall(const AppSettings& settings, DWORD maxTextChars, InForce* inForce,
+                 Profile* profile, NumberList* blocked, NumberList* allowed, CallInputs* inputs);

@@ -16,35 +16,16 @@ HRESULT ScreenIncomingCall(AppSettings& settings, HWND window) {
     CallInputs inputs;
     inputs.now = LocalNow();
 
-    // What is in force; with the stored state unreadable, the active profile as loaded.
-    StoredState state;
     InForce inForce;
-    if (FAILED(ReadStoredState(settings, &state)) ||
-        FAILED(WhatIsInForce(state, inputs.now, &inForce))) {
-        inForce = InForce{};
-        memcpy(inForce.keyName, settings.activeProfile, sizeof(inForce.keyName));
-    }
     Profile profile;
-    bool off = !inForce.keyName[0];
-    if (!off) {
-        inputs.profileResult = profile.Load(inForce.keyName, kCallPathTextChars);
-        // The profile handed back to was deleted meanwhile: Off comes back instead.
-        off =
-            FAILED(inputs.profileResult) && inForce.handBack && !ProfileKeyExists(inForce.keyName);
-    }
-    if (SUCCEEDED(inputs.profileResult) && !off)
-        inputs.profile = &profile;
-    // With nothing in force, the number lists alone screen the call.
-    inputs.off = off || (inputs.profile && profile.mode == ScreeningMode::Off);
     NumberList blocked(NumberListKind::Blocked), allowed(NumberListKind::Allowed);
-    // Lists that cannot be read take no part: they never refuse a call.
-    if (SUCCEEDED(LoadNumberLists(&blocked, &allowed))) {
-        inputs.blocked = &blocked;
-        inputs.allowed = &allowed;
-    }
-    if (inputs.off && blocked.UsableCount() == 0 && allowed.UsableCount() == 0) {
+    const bool screened =
+        PrepareCall(settings, kCallPathTextChars, &inForce, &profile, &blocked, &allowed, &inputs);
+    // Off reports why nothing was screened: no profile, or one in mode Off.
+    const HRESULT offResult = inputs.profile ? E_UNEXPECTED : E_FAIL;
+    if (!screened) {
         KeepInLine(settings, inForce, window);
-        return off ? E_FAIL : E_UNEXPECTED;
+        return offResult;
     }
 
     ReadCaller(&inputs.caller);
@@ -59,7 +40,7 @@ HRESULT ScreenIncomingCall(AppSettings& settings, HWND window) {
     RecordCall(inputs, verdict);
     KeepInLine(settings, inForce, window);
     if (inputs.off && verdict.reason == CallReason::None)
-        return off ? E_FAIL : E_UNEXPECTED;
+        return offResult;
     return verdict.result;
 }
 

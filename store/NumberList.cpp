@@ -168,6 +168,25 @@ HRESULT NumberList::Rebuild(const Pair* pairs, UINT pairCount) {
     return S_OK;
 }
 
+HRESULT NumberList::Reshape(const Pair* pairs, UINT pairCount) {
+    // The pairs point into the old block, which stays until the new one is made.
+    LPWSTR oldBlock = block;
+    Entry* oldEntries = entries;
+    block = nullptr;
+    entries = nullptr;
+    HRESULT hr = Rebuild(pairs, pairCount);
+    if (FAILED(hr)) {
+        block = oldBlock;
+        entries = oldEntries;
+        return hr;
+    }
+    if (oldBlock)
+        LocalFree(oldBlock);
+    if (oldEntries)
+        LocalFree(oldEntries);
+    return S_OK;
+}
+
 HRESULT NumberList::Load() {
     readable = true;
     if (FAILED(Rebuild(nullptr, 0)))
@@ -296,22 +315,10 @@ HRESULT NumberList::Add(LPCWSTR text, LPCWSTR label, UINT* index) {
         pairs[i] = {entries[i].text, entries[i].label};
     pairs[count] = {text, label ? label : L""};
     const UINT added = count;
-    // The old block holds the texts the pairs point to until the new one is made.
-    LPWSTR oldBlock = block;
-    Entry* oldEntries = entries;
-    block = nullptr;
-    entries = nullptr;
-    HRESULT hr = Rebuild(pairs, count + 1);
-    if (FAILED(hr)) {
-        block = oldBlock;
-        entries = oldEntries;
-    } else {
-        LocalFree(oldBlock);
-        LocalFree(oldEntries);
-        if (index)
-            *index = added;
-    }
+    HRESULT hr = Reshape(pairs, count + 1);
     LocalFree(pairs);
+    if (SUCCEEDED(hr) && index)
+        *index = added;
     return hr;
 }
 
@@ -326,18 +333,7 @@ HRESULT NumberList::Replace(UINT index, LPCWSTR text, LPCWSTR label) {
     for (UINT i = 0; i < count; ++i)
         pairs[i] =
             i == index ? Pair{text, label ? label : L""} : Pair{entries[i].text, entries[i].label};
-    LPWSTR oldBlock = block;
-    Entry* oldEntries = entries;
-    block = nullptr;
-    entries = nullptr;
-    HRESULT hr = Rebuild(pairs, count);
-    if (FAILED(hr)) {
-        block = oldBlock;
-        entries = oldEntries;
-    } else {
-        LocalFree(oldBlock);
-        LocalFree(oldEntries);
-    }
+    HRESULT hr = Reshape(pairs, count);
     LocalFree(pairs);
     return hr;
 }
@@ -353,18 +349,7 @@ HRESULT NumberList::Remove(UINT index) {
         if (i != index)
             pairs[kept++] = {entries[i].text, entries[i].label};
     }
-    LPWSTR oldBlock = block;
-    Entry* oldEntries = entries;
-    block = nullptr;
-    entries = nullptr;
-    HRESULT hr = Rebuild(pairs, kept);
-    if (FAILED(hr)) {
-        block = oldBlock;
-        entries = oldEntries;
-    } else {
-        LocalFree(oldBlock);
-        LocalFree(oldEntries);
-    }
+    HRESULT hr = Reshape(pairs, kept);
     LocalFree(pairs);
     return hr;
 }

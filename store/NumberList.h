@@ -87,6 +87,8 @@ private:
         LPCWSTR label;
     };
     HRESULT Rebuild(const Pair* pairs, UINT pairCount);
+    // Rebuild from pairs that may point into the list's own block.
+    HRESULT Reshape(const Pair* pairs, UINT pairCount);
     LPWSTR block = nullptr;   // local heap: text, NUL, label, NUL for each entry
     Entry* entries = nullptr; // local heap
     UINT count = 0;
