@@ -296,6 +296,7 @@ bool RingOnce(RingCase& ringCase, bool record, std::string* report = nullptr) {
 struct StepMarks {
     double written, startCalled, started, start, entry, windowClass, window, posted, message,
         caller, clock, key, end, seen, exit;
+    double keyCpu, exitCpu; // the program's processor time, ms
 };
 const WCHAR kStepsKey[] = L"Software\\VesperaBench\\Steps";
 
@@ -328,6 +329,16 @@ bool ReadStepMarks(const std::string& report, StepMarks* marks) {
     child(L"Clock", &marks->clock);
     child(L"Key", &marks->key);
     child(L"Exit", &marks->exit);
+    auto cpu = [&](LPCWSTR name, double* ms) {
+        ULONGLONG ticks = 0;
+        DWORD bytes = sizeof(ticks);
+        *ms = RegGetValueW(HKEY_CURRENT_USER, kStepsKey, name, RRF_RT_QWORD, nullptr, &ticks,
+                           &bytes) == ERROR_SUCCESS
+                  ? static_cast<double>(ticks) / 10000.0
+                  : 0;
+    };
+    cpu(L"KeyCpu", &marks->keyCpu);
+    cpu(L"ExitCpu", &marks->exitCpu);
     return phone("writtenUs", &marks->written) && phone("startCalledUs", &marks->startCalled) &&
            phone("startedUs", &marks->started) && phone("endUs", &marks->end) &&
            phone("seenUs", &marks->seen);
@@ -360,6 +371,8 @@ const Step kNotificationSteps[] = {
     {"the phone sees it", [](const StepMarks& m) { return m.seen - m.end; }},
     {"ring to End (the phone's figure)", [](const StepMarks& m) { return m.end; }},
     {"after End: to the program's exit", [](const StepMarks& m) { return m.exit - m.key; }},
+    {"processor time of the program, to End sent", [](const StepMarks& m) { return m.keyCpu; }},
+    {"processor time of the program, in all", [](const StepMarks& m) { return m.exitCpu; }},
 };
 
 // The block-all path: no window, no message; the caller read and End at once. A step
@@ -384,6 +397,8 @@ const Step kBlockAllSteps[] = {
     {"ring to End (the phone's figure)", [](const StepMarks& m) { return m.end; }},
     {"after End: the record, to the program's exit",
      [](const StepMarks& m) { return m.exit - m.key; }},
+    {"processor time of the program, to End sent", [](const StepMarks& m) { return m.keyCpu; }},
+    {"processor time of the program, in all", [](const StepMarks& m) { return m.exitCpu; }},
 };
 
 bool NotificationMarksComplete(const StepMarks& m) {

@@ -20,6 +20,20 @@ StateString getString = nullptr;
 using LocalTime = void(WINAPI*)(SYSTEMTIME*);
 LocalTime getLocalTime = nullptr;
 
+// The process's processor time so far, user and kernel, in 100 ns units: what its threads
+// worked, whatever else the machine ran meanwhile.
+LONGLONG keyCpu = 0, exitCpu = 0;
+LONGLONG ProcessorTime() {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return 0;
+    auto ticks = [](const FILETIME& time) {
+        return static_cast<LONGLONG>((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) |
+                                     time.dwLowDateTime);
+    };
+    return ticks(kernel) + ticks(user);
+}
+
 LONGLONG Now() {
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
@@ -44,8 +58,10 @@ LRESULT CALLBACK OnGetMessage(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void WINAPI TimedKeyEvent(BYTE virtualKey, BYTE scan, DWORD flags, ULONG_PTR extra) {
-    if (!key)
+    if (!key) {
         key = Now();
+        keyCpu = ProcessorTime();
+    }
     sendKey(virtualKey, scan, flags, extra);
 }
 
@@ -75,6 +91,7 @@ void WriteMark(HKEY steps, LPCWSTR name, LONGLONG value) {
 
 void SaveMarks() {
     exitMark = Now();
+    exitCpu = ProcessorTime();
     if (createHook)
         UnhookWindowsHookEx(createHook);
     if (messageHook)
@@ -92,6 +109,8 @@ void SaveMarks() {
     WriteMark(steps, L"Caller", caller);
     WriteMark(steps, L"Clock", clock);
     WriteMark(steps, L"Exit", exitMark);
+    WriteMark(steps, L"KeyCpu", keyCpu);
+    WriteMark(steps, L"ExitCpu", exitCpu);
     RegCloseKey(steps);
 }
 

@@ -7,7 +7,8 @@
 // The performance counter is the one the phone reads, so the marks line up with the
 // phone's own. They are written at exit under HKCU\Software\VesperaBench\Steps as
 // REG_QWORD values "Start", "Entry", "Class", "Window", "Message", "Caller", "Clock",
-// "Key" and "Exit" (0 for a step not reached).
+// "Key" and "Exit" (0 for a step not reached), and the process's processor time (user and
+// kernel, 100 ns units) when it sent End and at its exit as "KeyCpu" and "ExitCpu".
 #pragma once
 
 // Called first thing in the entry point, on the thread that makes the main window.
