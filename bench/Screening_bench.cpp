@@ -347,6 +347,8 @@ bool ReadStepMarks(const std::string& report, StepMarks* marks) {
 struct Step {
     const char* label;
     double (*length)(const StepMarks&);
+    // Wine counts processor time in whole ticks of 10 ms: only the mean says something.
+    bool mean = false;
 };
 
 // A notification run: the program's window, the broker's message, the decision.
@@ -371,8 +373,8 @@ const Step kNotificationSteps[] = {
     {"the phone sees it", [](const StepMarks& m) { return m.seen - m.end; }},
     {"ring to End (the phone's figure)", [](const StepMarks& m) { return m.end; }},
     {"after End: to the program's exit", [](const StepMarks& m) { return m.exit - m.key; }},
-    {"processor time of the program, to End sent", [](const StepMarks& m) { return m.keyCpu; }},
-    {"processor time of the program, in all", [](const StepMarks& m) { return m.exitCpu; }},
+    {"processor time to End sent (mean)", [](const StepMarks& m) { return m.keyCpu; }, true},
+    {"processor time in all (mean)", [](const StepMarks& m) { return m.exitCpu; }, true},
 };
 
 // The block-all path: no window, no message; the caller read and End at once. A step
@@ -397,8 +399,8 @@ const Step kBlockAllSteps[] = {
     {"ring to End (the phone's figure)", [](const StepMarks& m) { return m.end; }},
     {"after End: the record, to the program's exit",
      [](const StepMarks& m) { return m.exit - m.key; }},
-    {"processor time of the program, to End sent", [](const StepMarks& m) { return m.keyCpu; }},
-    {"processor time of the program, in all", [](const StepMarks& m) { return m.exitCpu; }},
+    {"processor time to End sent (mean)", [](const StepMarks& m) { return m.keyCpu; }, true},
+    {"processor time in all (mean)", [](const StepMarks& m) { return m.exitCpu; }, true},
 };
 
 bool NotificationMarksComplete(const StepMarks& m) {
@@ -442,8 +444,13 @@ int RingSteps(std::vector<RingCase>& cases, int calls, const Step (&steps)[stepC
     std::printf("\n");
     for (size_t s = 0; s < stepCount; ++s) {
         std::printf("  %-46s", steps[s].label);
-        for (size_t c = 0; c < cases.size(); ++c)
-            std::printf(" %14.2f", Percentile(lengths[c][s], 0.5));
+        for (size_t c = 0; c < cases.size(); ++c) {
+            const std::vector<double>& values = lengths[c][s];
+            double mean = 0;
+            for (double value : values)
+                mean += value / static_cast<double>(values.size());
+            std::printf(" %14.2f", steps[s].mean ? mean : Percentile(values, 0.5));
+        }
         std::printf("\n");
     }
     for (const RingCase& ringCase : cases)
