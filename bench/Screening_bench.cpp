@@ -35,8 +35,12 @@ namespace {
 const WCHAR kAppKey[] = L"Software\\Quorvane\\Vespera";
 const WCHAR kActiveProfileValue[] = L"ActiveProfile";
 const int kCalls = 30;
-// "ring N" rings N calls a case instead, for a closer median.
+// "ring N" rings N calls a case instead, for a closer median; "ring N category" only the
+// floor, BlockUnknown and the category modes, "ring N blockall" only the block-all path
+// and its floor, so that more pairs fit in the same time.
 int ringCalls = kCalls;
+enum class RingSet { All, Category, BlockAll };
+RingSet ringSet = RingSet::All;
 
 double NowMs() {
     static LARGE_INTEGER frequency = [] {
@@ -238,6 +242,7 @@ struct RingCase {
     std::vector<double> ms;
     std::vector<double> wholeRun; // phone.exe from start to exit, after the program ended
     std::vector<double> byRound;  // one a round, -1 for a miss: pairs each call with the floor's
+    std::vector<double> wholeByRound;
     int missed = 0;
 };
 
@@ -286,14 +291,16 @@ bool RingOnce(RingCase& ringCase, bool record, std::string* report = nullptr) {
     return true;
 }
 
-// The steps of one cold notification run, in milliseconds from the ring: the phone's
-// own marks from its report, the started program's from its step clock.
+// The steps of one cold run, in milliseconds from the ring: the phone's own marks from
+// its report, the started program's from its step clock (0 for a mark not taken).
 struct StepMarks {
-    double written, startCalled, started, entry, windowClass, window, posted, message, key, end,
-        seen;
+    double written, startCalled, started, start, entry, windowClass, window, posted, message,
+        caller, clock, key, end, seen, exit;
+    double keyCpu, exitCpu; // the program's processor time, ms
 };
 const WCHAR kStepsKey[] = L"Software\\VesperaBench\\Steps";
 
+// False when the phone's report lacks a mark; the program's marks are read as they are.
 bool ReadStepMarks(const std::string& report, StepMarks* marks) {
     const double ringCounter = JsonNumber(report, "ringCounter");
     const double hz = JsonNumber(report, "counterHz");
@@ -302,52 +309,114 @@ bool ReadStepMarks(const std::string& report, StepMarks* marks) {
     auto child = [&](LPCWSTR name, double* ms) {
         ULONGLONG counter = 0;
         DWORD bytes = sizeof(counter);
+        *ms = 0;
         if (RegGetValueW(HKEY_CURRENT_USER, kStepsKey, name, RRF_RT_QWORD, nullptr, &counter,
-                         &bytes) != ERROR_SUCCESS ||
-            counter == 0)
-            return false;
-        *ms = (static_cast<double>(counter) - ringCounter) * 1000.0 / hz;
-        return true;
+                         &bytes) == ERROR_SUCCESS &&
+            counter != 0)
+            *ms = (static_cast<double>(counter) - ringCounter) * 1000.0 / hz;
     };
     auto phone = [&](const char* name, double* ms) {
         *ms = JsonNumber(report, name) / 1000.0;
         return *ms > 0;
     };
+    phone("postedUs", &marks->posted); // none on the block-all path
+    child(L"Start", &marks->start);
+    child(L"Entry", &marks->entry);
+    child(L"Class", &marks->windowClass);
+    child(L"Window", &marks->window);
+    child(L"Message", &marks->message);
+    child(L"Caller", &marks->caller);
+    child(L"Clock", &marks->clock);
+    child(L"Key", &marks->key);
+    child(L"Exit", &marks->exit);
+    auto cpu = [&](LPCWSTR name, double* ms) {
+        ULONGLONG ticks = 0;
+        DWORD bytes = sizeof(ticks);
+        *ms = RegGetValueW(HKEY_CURRENT_USER, kStepsKey, name, RRF_RT_QWORD, nullptr, &ticks,
+                           &bytes) == ERROR_SUCCESS
+                  ? static_cast<double>(ticks) / 10000.0
+                  : 0;
+    };
+    cpu(L"KeyCpu", &marks->keyCpu);
+    cpu(L"ExitCpu", &marks->exitCpu);
     return phone("writtenUs", &marks->written) && phone("startCalledUs", &marks->startCalled) &&
-           phone("startedUs", &marks->started) && phone("postedUs", &marks->posted) &&
-           phone("endUs", &marks->end) && phone("seenUs", &marks->seen) &&
-           child(L"Entry", &marks->entry) && child(L"Class", &marks->windowClass) &&
-           child(L"Window", &marks->window) && child(L"Message", &marks->message) &&
-           child(L"Key", &marks->key);
+           phone("startedUs", &marks->started) && phone("endUs", &marks->end) &&
+           phone("seenUs", &marks->seen);
+}
+
+struct Step {
+    const char* label;
+    double (*length)(const StepMarks&);
+    // Wine counts processor time in whole ticks of 10 ms: only the mean says something.
+    bool mean = false;
+};
+
+// A notification run: the program's window, the broker's message, the decision.
+const Step kNotificationSteps[] = {
+    {"phone writes the state", [](const StepMarks& m) { return m.written; }},
+    {"broker: no window, starts the program",
+     [](const StepMarks& m) { return m.startCalled - m.written; }},
+    {"process start, to the entry point",
+     [](const StepMarks& m) { return m.entry - m.startCalled; }},
+    {"  of which CreateProcess returns",
+     [](const StepMarks& m) { return m.started - m.startCalled; }},
+    {"  of which the runtime's start, to the entry",
+     [](const StepMarks& m) { return m.entry - m.start; }},
+    {"start-up, to the main window", [](const StepMarks& m) { return m.window - m.entry; }},
+    {"  of which its own work, to the class",
+     [](const StepMarks& m) { return m.windowClass - m.entry; }},
+    {"the message, window to taken from the queue",
+     [](const StepMarks& m) { return m.message - m.window; }},
+    {"  of which the broker posts it", [](const StepMarks& m) { return m.posted - m.window; }},
+    {"the decision, message to End sent", [](const StepMarks& m) { return m.key - m.message; }},
+    {"the key, sent to the phone's watch", [](const StepMarks& m) { return m.end - m.key; }},
+    {"the phone sees it", [](const StepMarks& m) { return m.seen - m.end; }},
+    {"ring to End (the phone's figure)", [](const StepMarks& m) { return m.end; }},
+    {"after End: to the program's exit", [](const StepMarks& m) { return m.exit - m.key; }},
+    {"processor time to End sent (mean)", [](const StepMarks& m) { return m.keyCpu; }, true},
+    {"processor time in all (mean)", [](const StepMarks& m) { return m.exitCpu; }, true},
+};
+
+// The block-all path: no window, no message; the caller read and End at once. A step
+// that the floor does not take (it reads no caller) shows as 0 there, its time in the
+// next step.
+const Step kBlockAllSteps[] = {
+    {"phone writes the state", [](const StepMarks& m) { return m.written; }},
+    {"broker: no window, starts the program",
+     [](const StepMarks& m) { return m.startCalled - m.written; }},
+    {"CreateProcess returns", [](const StepMarks& m) { return m.started - m.startCalled; }},
+    {"modules loaded, to the program's first code",
+     [](const StepMarks& m) { return m.start - m.started; }},
+    {"the runtime's start, to the entry point",
+     [](const StepMarks& m) { return m.entry - m.start; }},
+    {"entry to the caller read",
+     [](const StepMarks& m) { return m.caller > 0 ? m.caller - m.entry : 0; }},
+    {"the caller read (and the clock) to End sent",
+     [](const StepMarks& m) { return m.caller > 0 ? m.key - m.caller : m.key - m.entry; }},
+    {"  of which the clock read to End sent",
+     [](const StepMarks& m) { return m.clock > 0 && m.clock < m.key ? m.key - m.clock : 0; }},
+    {"the key, sent to the phone's watch", [](const StepMarks& m) { return m.end - m.key; }},
+    {"ring to End (the phone's figure)", [](const StepMarks& m) { return m.end; }},
+    {"after End: the record, to the program's exit",
+     [](const StepMarks& m) { return m.exit - m.key; }},
+    {"processor time to End sent (mean)", [](const StepMarks& m) { return m.keyCpu; }, true},
+    {"processor time in all (mean)", [](const StepMarks& m) { return m.exitCpu; }, true},
+};
+
+bool NotificationMarksComplete(const StepMarks& m) {
+    return m.posted > 0 && m.entry > 0 && m.windowClass > 0 && m.window > 0 && m.message > 0 &&
+           m.key > 0 && m.exit > 0;
+}
+
+bool BlockAllMarksComplete(const StepMarks& m) {
+    return m.start > 0 && m.entry > 0 && m.key > 0 && m.exit > 0;
 }
 
 // Where the time from ring to End goes, step by step, for the timed copies of Vespera
 // and of the floor, rung round-robin.
-int RingSteps(std::vector<RingCase>& cases, int calls) {
-    struct Step {
-        const char* label;
-        double (*length)(const StepMarks&);
-    };
-    const Step steps[] = {
-        {"phone writes the state", [](const StepMarks& m) { return m.written; }},
-        {"broker: no window, starts the program",
-         [](const StepMarks& m) { return m.startCalled - m.written; }},
-        {"process start, to the entry point",
-         [](const StepMarks& m) { return m.entry - m.startCalled; }},
-        {"  of which CreateProcess returns",
-         [](const StepMarks& m) { return m.started - m.startCalled; }},
-        {"start-up, to the main window", [](const StepMarks& m) { return m.window - m.entry; }},
-        {"  of which its own work, to the class",
-         [](const StepMarks& m) { return m.windowClass - m.entry; }},
-        {"the message, window to taken from the queue",
-         [](const StepMarks& m) { return m.message - m.window; }},
-        {"  of which the broker posts it", [](const StepMarks& m) { return m.posted - m.window; }},
-        {"the decision, message to End sent", [](const StepMarks& m) { return m.key - m.message; }},
-        {"the key, sent to the phone's watch", [](const StepMarks& m) { return m.end - m.key; }},
-        {"the phone sees it", [](const StepMarks& m) { return m.seen - m.end; }},
-        {"ring to End (the phone's figure)", [](const StepMarks& m) { return m.end; }},
-    };
-    const size_t stepCount = ARRAYSIZE(steps);
+template <size_t stepCount>
+int RingSteps(std::vector<RingCase>& cases, int calls, const Step (&steps)[stepCount],
+              bool (*complete)(const StepMarks&)) {
     std::vector<std::vector<std::vector<double>>> lengths(
         cases.size(), std::vector<std::vector<double>>(stepCount));
     for (RingCase& ringCase : cases)
@@ -360,7 +429,7 @@ int RingSteps(std::vector<RingCase>& cases, int calls) {
             StepMarks marks = {};
             if (!RingOnce(cases[c], true, &report))
                 continue;
-            if (!ReadStepMarks(report, &marks)) {
+            if (!ReadStepMarks(report, &marks) || !complete(marks)) {
                 std::printf("  %s: incomplete step marks: %s\n", cases[c].label, report.c_str());
                 status = 1;
                 continue;
@@ -375,8 +444,13 @@ int RingSteps(std::vector<RingCase>& cases, int calls) {
     std::printf("\n");
     for (size_t s = 0; s < stepCount; ++s) {
         std::printf("  %-46s", steps[s].label);
-        for (size_t c = 0; c < cases.size(); ++c)
-            std::printf(" %14.2f", Percentile(lengths[c][s], 0.5));
+        for (size_t c = 0; c < cases.size(); ++c) {
+            const std::vector<double>& values = lengths[c][s];
+            double mean = 0;
+            for (double value : values)
+                mean += value / static_cast<double>(values.size());
+            std::printf(" %14.2f", steps[s].mean ? mean : Percentile(values, 0.5));
+        }
         std::printf("\n");
     }
     for (const RingCase& ringCase : cases)
@@ -426,27 +500,46 @@ int RingToEnd() {
                 cases.push_back(
                     MakeCase(label, command, vesperaClass, vesperaTitle, profile, ring));
             };
-            notified("floor: endkey, hidden window + message", endKey, L"", withheld);
-            notified("vespera notification, BlockUnknown", vespera, blockUnknown, withheld);
-            notified("vespera notification, BlockPrivate", vespera, blockPrivate, withheld);
-            notified("vespera notification, BlockListed", vespera, blockListed, contactCall);
-            notified("vespera notification, BlockCategory", vespera, blockCategory, contactCall);
-            notified("vespera notification, AllowListed", vespera, allowListed, contactCall);
-            notified("vespera notification, AllowCategory", vespera, allowCategory, contactCall);
+            const bool all = ringSet == RingSet::All;
+            const bool notifications = ringSet != RingSet::BlockAll;
+            if (notifications) {
+                notified("floor: endkey, hidden window + message", endKey, L"", withheld);
+                notified("vespera notification, BlockUnknown", vespera, blockUnknown, withheld);
+            }
+            if (all) {
+                notified("vespera notification, BlockPrivate", vespera, blockPrivate, withheld);
+                notified("vespera notification, BlockListed", vespera, blockListed, contactCall);
+            }
+            if (notifications)
+                notified("vespera notification, BlockCategory", vespera, blockCategory,
+                         contactCall);
+            if (all)
+                notified("vespera notification, AllowListed", vespera, allowListed, contactCall);
+            if (notifications)
+                notified("vespera notification, AllowCategory", vespera, allowCategory,
+                         contactCall);
             // VESPERA_RING_OTHER names another vespera.exe (an older build, a variant) to
             // ring side by side in the category modes and one other mode.
             WCHAR other[MAX_PATH] = L"";
-            if (GetEnvironmentVariableW(L"VESPERA_RING_OTHER", other, MAX_PATH)) {
+            const bool haveOther = GetEnvironmentVariableW(L"VESPERA_RING_OTHER", other, MAX_PATH);
+            if (notifications && haveOther) {
                 const std::wstring command = L"\"" + std::wstring(other) + L"\"";
                 notified("other notification, BlockUnknown", command, blockUnknown, withheld);
                 notified("other notification, BlockCategory", command, blockCategory, contactCall);
                 notified("other notification, AllowCategory", command, allowCategory, contactCall);
             }
             const size_t notificationCases = cases.size();
-            cases.push_back(MakeCase("floor: endkey /BlockAll", endKey + L" /BlockAll", nullptr,
-                                     nullptr, L"", withheld));
-            cases.push_back(MakeCase("vespera /BlockAll", vespera + L" /BlockAll", nullptr, nullptr,
-                                     L"", withheld));
+            const bool blockAll = ringSet != RingSet::Category;
+            if (blockAll) {
+                cases.push_back(MakeCase("floor: endkey /BlockAll", endKey + L" /BlockAll", nullptr,
+                                         nullptr, L"", withheld));
+                cases.push_back(MakeCase("vespera /BlockAll", vespera + L" /BlockAll", nullptr,
+                                         nullptr, L"", withheld));
+                if (haveOther)
+                    cases.push_back(MakeCase("other /BlockAll",
+                                             L"\"" + std::wstring(other) + L"\" /BlockAll", nullptr,
+                                             nullptr, L"", withheld));
+            }
             // One call each to warm the file cache, then the calls round-robin, so that a
             // change in machine load hits every case alike.
             for (RingCase& ringCase : cases)
@@ -455,8 +548,9 @@ int RingToEnd() {
                 for (RingCase& ringCase : cases) {
                     const size_t before = ringCase.ms.size();
                     RingOnce(ringCase, true);
-                    ringCase.byRound.push_back(ringCase.ms.size() > before ? ringCase.ms.back()
-                                                                           : -1);
+                    const bool rung = ringCase.ms.size() > before;
+                    ringCase.byRound.push_back(rung ? ringCase.ms.back() : -1);
+                    ringCase.wholeByRound.push_back(rung ? ringCase.wholeRun.back() : -1);
                 }
             for (const RingCase& ringCase : cases) {
                 PrintRow(ringCase.label, ringCase.ms, "ms");
@@ -467,42 +561,62 @@ int RingToEnd() {
                         "to end):\n");
             for (const RingCase& ringCase : cases)
                 PrintRow(ringCase.label, ringCase.wholeRun, "ms");
-            double notificationFloor = Percentile(cases[0].ms, 0.5);
-            double blockAllFloor = Percentile(cases[notificationCases].ms, 0.5);
-            if (notificationFloor > 0 && blockAllFloor > 0) {
-                for (size_t c = 1; c < notificationCases; ++c)
-                    std::printf("  median ratio %-38s / floor  %.2f\n", cases[c].label,
-                                Percentile(cases[c].ms, 0.5) / notificationFloor);
-                std::printf("  median ratio %-38s / floor  %.2f\n", "vespera /BlockAll",
-                            Percentile(cases[notificationCases + 1].ms, 0.5) / blockAllFloor);
-            }
-            // The machine's pace drifts over a run; the ratio of each call to the floor's
-            // call of the same round leaves most of that drift out.
-            auto pairedRatio = [](const RingCase& ringCase, const RingCase& floor) {
-                std::vector<double> ratios;
+            // Each case against its floor: the ratio of the medians, and the ratios of each
+            // call to the floor's call of the same round (the machine's pace drifts over a
+            // run, and these leave most of that drift out), as their lower quartile, median
+            // and upper quartile.
+            auto compare = [](const RingCase& ringCase, const RingCase& floor) {
+                std::vector<double> ratios, wholeRatios;
                 for (size_t r = 0; r < ringCase.byRound.size() && r < floor.byRound.size(); ++r)
-                    if (ringCase.byRound[r] > 0 && floor.byRound[r] > 0)
+                    if (ringCase.byRound[r] > 0 && floor.byRound[r] > 0) {
                         ratios.push_back(ringCase.byRound[r] / floor.byRound[r]);
-                return Percentile(ratios, 0.5);
+                        wholeRatios.push_back(ringCase.wholeByRound[r] / floor.wholeByRound[r]);
+                    }
+                const double floorMedian = Percentile(floor.ms, 0.5);
+                std::printf("  %-40s medians %.2f; by round p25 %.2f median %.2f p75 %.2f; "
+                            "whole run: medians %.2f, by round %.2f (%zu pairs)\n",
+                            ringCase.label,
+                            floorMedian > 0 ? Percentile(ringCase.ms, 0.5) / floorMedian : 0,
+                            Percentile(ratios, 0.25), Percentile(ratios, 0.5),
+                            Percentile(ratios, 0.75),
+                            Percentile(ringCase.wholeRun, 0.5) / Percentile(floor.wholeRun, 0.5),
+                            Percentile(wholeRatios, 0.5), ratios.size());
             };
+            std::printf("  Ratios to the floor, ring to End:\n");
             for (size_t c = 1; c < notificationCases; ++c)
-                std::printf("  median of the ratios by round %-38s %.2f\n", cases[c].label,
-                            pairedRatio(cases[c], cases[0]));
-            std::printf("  median of the ratios by round %-38s %.2f\n", "vespera /BlockAll",
-                        pairedRatio(cases[notificationCases + 1], cases[notificationCases]));
+                compare(cases[c], cases[0]);
+            for (size_t c = notificationCases + 1; c < cases.size(); ++c)
+                compare(cases[c], cases[notificationCases]);
 
-            std::printf("\nWhere the time goes: cold notification runs of the timed copies, "
-                        "%d calls each, interleaved\n",
-                        ringCalls);
             const std::wstring vesperaSteps = L"\"" + benchDir + L"vespera-steps.exe" + L"\"";
-            std::vector<RingCase> timed;
-            timed.push_back(MakeCase("floor", L"\"" + benchDir + L"endkey-steps.exe\"",
-                                     vesperaClass, vesperaTitle, L"", withheld));
-            timed.push_back(MakeCase("BlockUnknown", vesperaSteps, vesperaClass, vesperaTitle,
-                                     blockUnknown, withheld));
-            timed.push_back(MakeCase("BlockCategory", vesperaSteps, vesperaClass, vesperaTitle,
-                                     blockCategory, contactCall));
-            status |= RingSteps(timed, ringCalls);
+            const std::wstring endKeySteps = L"\"" + benchDir + L"endkey-steps.exe\"";
+            if (notifications) {
+                std::printf("\nWhere the time goes: cold notification runs of the timed copies, "
+                            "%d calls each, interleaved\n",
+                            ringCalls);
+                std::vector<RingCase> timed;
+                timed.push_back(
+                    MakeCase("floor", endKeySteps, vesperaClass, vesperaTitle, L"", withheld));
+                timed.push_back(MakeCase("BlockUnknown", vesperaSteps, vesperaClass, vesperaTitle,
+                                         blockUnknown, withheld));
+                timed.push_back(MakeCase("BlockCategory", vesperaSteps, vesperaClass, vesperaTitle,
+                                         blockCategory, contactCall));
+                timed.push_back(MakeCase("AllowCategory", vesperaSteps, vesperaClass, vesperaTitle,
+                                         allowCategory, contactCall));
+                status |=
+                    RingSteps(timed, ringCalls, kNotificationSteps, NotificationMarksComplete);
+            }
+            if (blockAll) {
+                std::printf("\nWhere the time goes: the block-all path of the timed copies, "
+                            "%d calls each, interleaved\n",
+                            ringCalls);
+                std::vector<RingCase> timed;
+                timed.push_back(MakeCase("floor", endKeySteps + L" /BlockAll", nullptr, nullptr,
+                                         L"", withheld));
+                timed.push_back(MakeCase("vespera", vesperaSteps + L" /BlockAll", nullptr, nullptr,
+                                         L"", withheld));
+                status |= RingSteps(timed, ringCalls, kBlockAllSteps, BlockAllMarksComplete);
+            }
         }
     }
     request.Restore();
@@ -803,8 +917,12 @@ int wmain(int argc, wchar_t** argv) {
         return ColdContactStore(static_cast<DWORD>(wcstoul(argv[2], nullptr, 10)));
     // One part alone when named: ring, screen, startup or store.
     auto wanted = [&](const wchar_t* part) { return argc < 2 || wcscmp(argv[1], part) == 0; };
-    if (argc == 3 && wcscmp(argv[1], L"ring") == 0 && _wtoi(argv[2]) > 0)
+    if (argc >= 3 && wcscmp(argv[1], L"ring") == 0 && _wtoi(argv[2]) > 0)
         ringCalls = _wtoi(argv[2]);
+    if (argc == 4 && wcscmp(argv[1], L"ring") == 0)
+        ringSet = wcscmp(argv[3], L"category") == 0   ? RingSet::Category
+                  : wcscmp(argv[3], L"blockall") == 0 ? RingSet::BlockAll
+                                                      : RingSet::All;
     SavedSettings settings;
     int status = 0;
     if (wanted(L"ring"))

@@ -1,5 +1,4 @@
 #include "screening/CategoryWarmUp.h"
-#include "platform/LazyProc.h"
 #include "platform/Broker.h"
 #include "platform/ContactStore.h"
 #include "store/Profile.h"
@@ -25,6 +24,8 @@ CategoryWarmUp::~CategoryWarmUp() {
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
     }
+    if (readCategories)
+        SysFreeString(readCategories);
     if (loaded)
         CloseHandle(loaded);
     if (release)
@@ -48,16 +49,38 @@ void CategoryWarmUp::Finish() {
     WaitForMultipleObjects(ARRAYSIZE(either), either, FALSE, INFINITE);
 }
 
+bool CategoryWarmUp::TakeCategories(DWORD oid, BSTR* categories) {
+    // Nothing is taken before the thread said it is done (it may still be writing).
+    if (!categories || !loaded || WaitForSingleObject(loaded, 0) != WAIT_OBJECT_0 ||
+        !readCategories || oid == 0 || oid != readOid)
+        return false;
+    *categories = readCategories;
+    readCategories = nullptr;
+    return true;
+}
+
 DWORD WINAPI CategoryWarmUp::Load(void* self) {
     auto* warmUp = static_cast<CategoryWarmUp*>(self);
-    // The store is opened and closed again: what stays is its library, which COM keeps
-    // loaded while this thread keeps the apartment alive.
+    // The store is opened, the caller's categories read and the store closed again: what
+    // stays is the text and the store's library, which COM keeps loaded while this thread
+    // keeps the apartment alive. The window the lookup would log on with is not made yet.
     const HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (SUCCEEDED(joined)) {
+    DWORD oid = 0;
+    if (SUCCEEDED(joined) &&
+        SUCCEEDED(
+            BrokerGetDword(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONEINCOMINGCALLEROID_VALUE, &oid)) &&
+        oid != 0) {
         ContactStore store;
-        store.Open(nullptr);
+        IContact* contact = nullptr;
+        BSTR categories = nullptr;
+        if (SUCCEEDED(store.Open(nullptr)) && SUCCEEDED(store.GetContact(oid, &contact)) &&
+            SUCCEEDED(ContactStore::GetCategories(contact, &categories))) {
+            warmUp->readOid = oid;
+            warmUp->readCategories = categories;
+        }
+        if (contact)
+            contact->Release();
     }
-    LazyStrStrIW(L"", L"");
     SetEvent(warmUp->loaded);
     WaitForSingleObject(warmUp->release, INFINITE);
     if (SUCCEEDED(joined))

@@ -1,8 +1,9 @@
-// The first category lookup of a process loads the COM runtime, the contact database and
-// the string library, some 10 ms under Wine, all of it after the broker's message came.
-// A run started for a call whose profile will look the caller up starts those loading on
-// a second thread as soon as its main thread has begun making the window, and the lookup
-// waits for that thread first.
+// The first category lookup of a process loads the COM runtime and the contact database,
+// some 10 ms under Wine, and then opens the store and reads the contact, all of it after
+// the broker's message came. A run started for a call whose profile will look the caller
+// up does all that on a second thread as soon as its main thread has begun making the
+// window: it reads the categories of the caller the phone state names, and the lookup
+// waits for that thread and takes what it read.
 #pragma once
 #include "store/AppSettings.h"
 
@@ -27,12 +28,20 @@ public:
     // started. The loaded libraries stay while the thread keeps its place in COM, which
     // it does until this object goes.
     void Finish();
+    // The categories the thread read for the contact, once: true and the text (never
+    // null; the caller frees it with SysFreeString) when it read them for that OID and
+    // nobody took them yet. Call after Finish. A read that failed leaves nothing to take,
+    // so the lookup asks the store itself and meets its failure first hand.
+    bool TakeCategories(DWORD oid, BSTR* categories);
 
 private:
     static DWORD WINAPI Load(void* self);
     HANDLE thread = nullptr;
     HANDLE loaded = nullptr;  // set by the thread
     HANDLE release = nullptr; // set by the destructor
+    // Written by the thread before it sets "loaded"; read after.
+    DWORD readOid = 0;
+    BSTR readCategories = nullptr; // owned until taken
 };
 
 // The one of the process.

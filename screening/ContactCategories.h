@@ -5,8 +5,9 @@
 class ContactCategories : public CategoryLookup {
 public:
     explicit ContactCategories(HWND owner) : owner(owner) {}
-    // Opens the store, reads the contact's categories and closes the store again, so
-    // nothing of it is held when the call is refused.
+    // Takes the categories the run's warm-up thread read for the contact, or else opens
+    // the store, reads them and closes the store again, so nothing of it is held when the
+    // call is refused.
     HRESULT Match(DWORD oid, LPCWSTR category, CategoryMatch* match) override;
 
 private:

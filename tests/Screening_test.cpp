@@ -220,6 +220,35 @@ TEST_F(ScreeningTest, TheCategoryWarmUpIsStartedOnlyWhenTheLookupWillComeAndChan
     EXPECT_FALSE(Refused(L"+1 425 555 0188", Oid("Pizza Napoli")));
 }
 
+// The warm-up reads the categories of the caller the phone state names; the lookup takes
+// them once, for that contact only, and the thread holds no contact object meanwhile.
+TEST_F(ScreeningTest, TheCategoryWarmUpReadsTheCallersCategoriesForOneLookup) {
+    BSTR categories = nullptr;
+    {
+        CategoryWarmUp warmUp;
+        EXPECT_FALSE(warmUp.TakeCategories(Oid("Ada Byron"), &categories)) << "not started";
+        ScopedCaller caller(L"+44 20 7946 0018", Oid("Ada Byron"));
+        warmUp.Start();
+        warmUp.Finish();
+        EXPECT_EQ(S_OK, ContactServerCanUnload());
+        EXPECT_FALSE(warmUp.TakeCategories(Oid("Alan Turing"), &categories)) << "another contact";
+        ASSERT_TRUE(warmUp.TakeCategories(Oid("Ada Byron"), &categories));
+        ASSERT_NE(nullptr, categories);
+        EXPECT_STREQ(L"Work, Family", categories);
+        SysFreeString(categories);
+        categories = nullptr;
+        EXPECT_FALSE(warmUp.TakeCategories(Oid("Ada Byron"), &categories)) << "taken once";
+    }
+    {
+        CategoryWarmUp warmUp;
+        ScopedCaller caller(L"5550199", 0);
+        warmUp.Start();
+        warmUp.Finish();
+        EXPECT_FALSE(warmUp.TakeCategories(0, &categories)) << "no contact, nothing read";
+    }
+    EXPECT_EQ(nullptr, categories);
+}
+
 TEST_F(ScreeningTest, WithoutAContactStoreTheCategoryModesRefuseNoContact) {
     RefusedContactDatabase refused;
     ASSERT_TRUE(refused.Registered());
