@@ -29,6 +29,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include <strsafe.h>
 
 namespace {
 
@@ -37,9 +38,10 @@ const WCHAR kActiveProfileValue[] = L"ActiveProfile";
 const int kCalls = 30;
 // "ring N" rings N calls a case instead, for a closer median; "ring N category" only the
 // floor, BlockUnknown and the category modes, "ring N blockall" only the block-all path
-// and its floor, so that more pairs fit in the same time.
+// and its floor, so that more pairs fit in the same time; "ring N numbers" both, and
+// BlockUnknown and the block-all path with the number lists full.
 int ringCalls = kCalls;
-enum class RingSet { All, Category, BlockAll };
+enum class RingSet { All, Category, BlockAll, Numbers };
 RingSet ringSet = RingSet::All;
 
 double NowMs() {
@@ -239,6 +241,7 @@ struct RingCase {
     LPCWSTR title = nullptr;
     std::wstring activeProfile; // empty: leave as it is
     std::wstring ring;          // phone.exe's arguments
+    bool numbers = false;       // 1,000 entries in each number list (else none)
     std::vector<double> ms;
     std::vector<double> wholeRun; // phone.exe from start to exit, after the program ended
     std::vector<double> byRound;  // one a round, -1 for a miss: pairs each call with the floor's
@@ -267,9 +270,33 @@ double JsonNumber(const std::string& line, const char* name) {
     return std::strtod(line.c_str() + at + key.size(), nullptr);
 }
 
+// Both number lists full (1,000 entries none of the bench's callers matches) or absent.
+void StoreNumberLists(bool full) {
+    const WCHAR path[] = L"Software\\Quorvane\\Vespera\\Numbers";
+    if (!full) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, path);
+        return;
+    }
+    for (LPCWSTR value : {L"Blocked", L"Allowed"}) {
+        std::wstring multi;
+        for (int i = 0; i < 1000; ++i) {
+            WCHAR entry[48];
+            StringCchPrintfW(entry, ARRAYSIZE(entry),
+                             i % 2 ? L"+44 20 7%03d %04d\tEntry %d" : L"+%d 900 ??%02d*", i % 1000,
+                             i, i);
+            multi += entry;
+            multi += L'\0';
+        }
+        multi += L'\0';
+        RegSetKeyValueW(HKEY_CURRENT_USER, path, value, REG_MULTI_SZ, multi.data(),
+                        static_cast<DWORD>(multi.size() * sizeof(WCHAR)));
+    }
+}
+
 bool RingOnce(RingCase& ringCase, bool record, std::string* report = nullptr) {
     if (!Register(ringCase.command, ringCase.windowClass, ringCase.title))
         return false;
+    StoreNumberLists(ringCase.numbers);
     if (!ringCase.activeProfile.empty())
         SavedSettings::SetActive(ringCase.activeProfile.c_str());
     double start = NowMs();
@@ -518,6 +545,12 @@ int RingToEnd() {
             if (notifications)
                 notified("vespera notification, AllowCategory", vespera, allowCategory,
                          contactCall);
+            // The number lists, full, against the same mode with none.
+            if (all || ringSet == RingSet::Numbers) {
+                notified("vespera notification, BlockUnknown, 1,000+1,000 numbers", vespera,
+                         blockUnknown, L"ring 5550199 --ring-ms 10000");
+                cases.back().numbers = true;
+            }
             // VESPERA_RING_OTHER names another vespera.exe (an older build, a variant) to
             // ring side by side in the category modes and one other mode.
             WCHAR other[MAX_PATH] = L"";
@@ -535,6 +568,12 @@ int RingToEnd() {
                                          nullptr, L"", withheld));
                 cases.push_back(MakeCase("vespera /BlockAll", vespera + L" /BlockAll", nullptr,
                                          nullptr, L"", withheld));
+                if (all || ringSet == RingSet::Numbers) {
+                    cases.push_back(MakeCase("vespera /BlockAll /Allow, 1,000 allowed",
+                                             vespera + L" /BlockAll /Allow", nullptr, nullptr, L"",
+                                             L"ring 5550199 --ring-ms 10000"));
+                    cases.back().numbers = true;
+                }
                 if (haveOther)
                     cases.push_back(MakeCase("other /BlockAll",
                                              L"\"" + std::wstring(other) + L"\" /BlockAll", nullptr,
@@ -552,6 +591,7 @@ int RingToEnd() {
                     ringCase.byRound.push_back(rung ? ringCase.ms.back() : -1);
                     ringCase.wholeByRound.push_back(rung ? ringCase.wholeRun.back() : -1);
                 }
+            StoreNumberLists(false);
             for (const RingCase& ringCase : cases) {
                 PrintRow(ringCase.label, ringCase.ms, "ms");
                 if (ringCase.missed)
@@ -921,6 +961,7 @@ int wmain(int argc, wchar_t** argv) {
         ringCalls = _wtoi(argv[2]);
     if (argc == 4 && wcscmp(argv[1], L"ring") == 0)
         ringSet = wcscmp(argv[3], L"category") == 0   ? RingSet::Category
+                  : wcscmp(argv[3], L"numbers") == 0  ? RingSet::Numbers
                   : wcscmp(argv[3], L"blockall") == 0 ? RingSet::BlockAll
                                                       : RingSet::All;
     SavedSettings settings;

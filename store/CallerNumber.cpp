@@ -26,17 +26,21 @@ UINT Digits(LPCWSTR number, WCHAR (&digits)[kDigitChars]) {
 
 } // namespace
 
+bool SameCallerDigits(LPCWSTR a, UINT aCount, LPCWSTR b, UINT bCount) {
+    if (aCount == 0 || bCount == 0)
+        return false;
+    const UINT shorter = aCount < bCount ? aCount : bCount;
+    if (shorter < kMinMatchDigits)
+        return aCount == bCount && wmemcmp(a, b, aCount) == 0;
+    const UINT compared = shorter < kCompareDigits ? shorter : kCompareDigits;
+    return wmemcmp(a + aCount - compared, b + bCount - compared, compared) == 0;
+}
+
 bool SameCallerNumber(LPCWSTR a, LPCWSTR b) {
     WCHAR left[kDigitChars], right[kDigitChars];
     const UINT leftCount = Digits(a, left);
     const UINT rightCount = Digits(b, right);
-    if (leftCount == 0 || rightCount == 0)
-        return false;
-    const UINT shorter = leftCount < rightCount ? leftCount : rightCount;
-    if (shorter < kMinMatchDigits)
-        return leftCount == rightCount && wcscmp(left, right) == 0;
-    const UINT compared = shorter < kCompareDigits ? shorter : kCompareDigits;
-    return wcscmp(left + leftCount - compared, right + rightCount - compared) == 0;
+    return SameCallerDigits(left, leftCount, right, rightCount);
 }
 
 bool IsEmergencyNumber(LPCWSTR number) {

@@ -9,6 +9,9 @@
 // number (a short code) matches only the same digits in full. A number without digits
 // is no caller.
 bool SameCallerNumber(LPCWSTR a, LPCWSTR b);
+// The same comparison on the digits alone, already taken from two numbers (no others in
+// them), for a caller compared with many entries.
+bool SameCallerDigits(LPCWSTR a, UINT aCount, LPCWSTR b, UINT bCount);
 
 // The emergency services' numbers (112, 911, 999, 000, 110, 119, 118), dialled or
 // calling: the number's digits are one of them exactly.

@@ -96,30 +96,28 @@ HRESULT ParseNumberPattern(LPCWSTR text, NumberPattern* pattern) {
     return S_OK;
 }
 
+namespace {
+
+// The pattern against the caller's digits, taken once for every entry of the lists.
+bool MatchesDigits(const NumberPattern& pattern, LPCWSTR digits, UINT length, bool plus) {
+    if (length == 0)
+        return false;
+    // As the phone matches a contact.
+    if (!pattern.wildcard)
+        return SameCallerDigits(pattern.digits, pattern.length, digits, length);
+    if (!pattern.plus || plus)
+        return MatchFrom(pattern, digits, length);
+    return length > 2 && digits[0] == L'0' && digits[1] == L'0' &&
+           MatchFrom(pattern, digits + 2, length - 2);
+}
+
+} // namespace
+
 bool NumberPatternMatches(const NumberPattern& pattern, LPCWSTR number) {
     WCHAR digits[kNumberDigitChars];
     bool plus = false;
     const UINT length = CallerDigits(number, digits, &plus);
-    if (length == 0)
-        return false;
-    if (!pattern.wildcard) {
-        // As the phone matches a contact; the pattern's digits are the entry's.
-        WCHAR entry[kNumberEntryChars + 1];
-        entry[0] = L'\0';
-        if (pattern.plus) {
-            entry[0] = L'+';
-            memcpy(entry + 1, pattern.digits, (pattern.length + 1) * sizeof(WCHAR));
-        } else {
-            memcpy(entry, pattern.digits, (pattern.length + 1) * sizeof(WCHAR));
-        }
-        return SameCallerNumber(entry, number);
-    }
-    if (!pattern.plus)
-        return MatchFrom(pattern, digits, length);
-    if (plus)
-        return MatchFrom(pattern, digits, length);
-    return length > 2 && digits[0] == L'0' && digits[1] == L'0' &&
-           MatchFrom(pattern, digits + 2, length - 2);
+    return MatchesDigits(pattern, digits, length, plus);
 }
 
 NumberList::~NumberList() {
@@ -216,25 +214,38 @@ HRESULT NumberList::Load() {
     // that had none, never two.
     if (code == ERROR_SUCCESS && type == REG_MULTI_SZ && read == bytes && chars >= 2 &&
         stored[chars - 1] == L'\0' && stored[chars - 2] == L'\0') {
-        auto* pairs = static_cast<Pair*>(LocalAlloc(LPTR, kMaxNumberEntries * sizeof(Pair)));
-        if (!pairs) {
+        // The strings up to the first empty one, the list's end; the label after a TAB.
+        // The entries are views into the stored block, which the list keeps.
+        UINT found = 0;
+        for (DWORD at = 0; at < chars && stored[at] && found < kMaxNumberEntries; ++found)
+            at += static_cast<DWORD>(wcslen(stored + at)) + 1;
+        auto* indexed =
+            static_cast<Entry*>(LocalAlloc(LMEM_FIXED, (found ? found : 1) * sizeof(Entry)));
+        if (!indexed) {
             LocalFree(stored);
             return E_OUTOFMEMORY;
         }
-        // The strings up to the first empty one, the list's end; the label after a TAB.
-        UINT pairCount = 0;
-        for (DWORD at = 0; at < chars && stored[at] && pairCount < kMaxNumberEntries;) {
+        DWORD at = 0;
+        for (UINT i = 0; i < found; ++i) {
+            Entry& entry = indexed[i];
+            entry = Entry{};
             LPWSTR text = stored + at;
-            const size_t length = wcslen(text);
-            at += static_cast<DWORD>(length) + 1;
+            at += static_cast<DWORD>(wcslen(text)) + 1;
             LPWSTR tab = wcschr(text, L'\t');
             if (tab)
                 *tab = L'\0';
-            pairs[pairCount++] = {text, tab ? tab + 1 : L""};
+            entry.text = text;
+            entry.label = tab ? tab + 1 : L"";
+            entry.usable = FitsTheEditor(entry.text, entry.label) &&
+                           SUCCEEDED(ParseNumberPattern(entry.text, &entry.pattern));
         }
-        hr = Rebuild(pairs, pairCount);
-        LocalFree(pairs);
-        readable = SUCCEEDED(hr);
+        LocalFree(block);
+        LocalFree(entries);
+        block = stored;
+        entries = indexed;
+        count = found;
+        readable = true;
+        return S_OK;
     }
     LocalFree(stored);
     return hr;
@@ -355,12 +366,15 @@ HRESULT NumberList::Remove(UINT index) {
 }
 
 const NumberList::Entry* NumberList::Match(LPCWSTR number) const {
+    WCHAR digits[kNumberDigitChars];
+    bool plus = false;
+    const UINT length = CallerDigits(number, digits, &plus);
     const Entry* best = nullptr;
-    for (UINT i = 0; i < count; ++i) {
+    for (UINT i = 0; i < count && length; ++i) {
         const Entry& entry = entries[i];
         if (!entry.usable || (best && entry.pattern.fixedDigits <= best->pattern.fixedDigits))
             continue;
-        if (NumberPatternMatches(entry.pattern, number))
+        if (MatchesDigits(entry.pattern, digits, length, plus))
             best = &entry;
     }
     return best;
