@@ -9,6 +9,7 @@
 #include "screening/ScreenIncomingCall.h"
 #include "store/AppKeys.h"
 #include "ui/HistoryWindow.h"
+#include "ui/NumberListScreen.h"
 #include "ui/ProfileEditor.h"
 #include "ui/ScheduleList.h"
 #include <aygshell.h>
@@ -254,6 +255,9 @@ void MainWindow::OnCommand(UINT command) {
         break;
     case kCommandSchedule:
         ScheduleList::Run(hwnd, settings);
+        break;
+    case kCommandNumbers:
+        NumberListScreen::Run(hwnd, settings);
         break;
     case kCommandCallHistory:
         // Opening the history marks its refusals as seen.
