@@ -261,7 +261,7 @@ void MainWindow::OnCommand(UINT command) {
         break;
     case kCommandCallHistory:
         // Opening the history marks its refusals as seen.
-        HistoryWindow::Run(hwnd);
+        HistoryWindow::Run(hwnd, settings);
         unreadCount.Refresh();
         OnSize();
         break;

@@ -149,7 +149,7 @@
 #define IDS_CALLS_REFUSED 254 // a format with one %u
 #define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 14
 // The lists of blocked and allowed numbers: their screen, the entry editor, the check of
-// a number and the row icons.
+// a number, the row icons, and the history's commands that put a caller on a list.
 #define IDR_NUMBERS_MENU 410
 #define IDR_NUMBER_EDITOR_MENU 411
 #define IDR_NUMBER_CHECK_MENU 412
@@ -163,6 +163,8 @@
 #define IDM_EDIT_NUMBER 542
 #define IDM_DELETE_NUMBER 543
 #define IDM_CHECK_NUMBER 544
+#define IDM_BLOCK_NUMBER 545
+#define IDM_ALLOW_NUMBER 546
 #define IDC_NUMBER_LIST 720
 #define IDC_NUMBER_HEADING 721
 #define IDC_NUMBER 722
@@ -186,6 +188,11 @@
 #define IDS_ASK_DELETE_BLOCKED 427 // formats: the entry, by list
 #define IDS_ASK_DELETE_ALLOWED 428
 #define IDS_NUMBER_LIST_FULL 429
+#define IDS_NOW_BLOCKED 430 // formats: the number, by list
+#define IDS_NOW_ALLOWED 431
+#define IDS_ALREADY_BLOCKED 432
+#define IDS_ALREADY_ALLOWED 433
+#define IDS_NUMBER_UNLISTABLE 434
 #define IDS_CHECK_PROMPT 436
 #define IDS_CHECK_FAILED 437
 #define IDS_NUMBERS_NOT_SAVED 438
