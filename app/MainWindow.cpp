@@ -258,11 +258,14 @@ void MainWindow::OnCommand(UINT command) {
         break;
     case kCommandNumbers:
         NumberListScreen::Run(hwnd, settings);
+        profileList.ReadNumberLists();
         break;
     case kCommandCallHistory:
-        // Opening the history marks its refusals as seen.
+        // Opening the history marks its refusals as seen; a caller may have gone on a
+        // list from there.
         HistoryWindow::Run(hwnd, settings);
         unreadCount.Refresh();
+        profileList.ReadNumberLists();
         OnSize();
         break;
     default:

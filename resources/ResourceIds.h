@@ -193,6 +193,7 @@
 #define IDS_ALREADY_BLOCKED 432
 #define IDS_ALREADY_ALLOWED 433
 #define IDS_NUMBER_UNLISTABLE 434
+#define IDS_OFF_BUT_BLOCKED 435 // the Off row while the blocked list has an entry in use
 #define IDS_CHECK_PROMPT 436
 #define IDS_CHECK_FAILED 437
 #define IDS_NUMBERS_NOT_SAVED 438

@@ -2,8 +2,8 @@
 // an entry that takes no part, New, Edit and Delete through the real dialogs and keys
 // with what they store, Done waiting for an entry that parses, an entry moved between
 // the lists; where an entry goes when it meets the same number; the screen from the
-// main window's Menu and the broker request after a change; and the pictures of every
-// screen.
+// main window's Menu, the broker request after a change and the Off row there; and the
+// pictures of every screen.
 #include "app/MainWindow.h"
 #include "platform/LocalClock.h"
 #include "platform/Resources.h"
@@ -396,9 +396,17 @@ TEST_F(PlacingEntries, TheSameNumberTwiceIsOneEntryOnOneList) {
 
 // ---- From the main window ----
 
-class NumbersFromMainWindow : public MainWindowFixture {};
+class NumbersFromMainWindow : public MainWindowFixture {
+protected:
+    std::wstring OffDetail() {
+        ProfileList& rows = TheMainWindow().profileList;
+        WCHAR text[128] = L"";
+        EXPECT_EQ(S_OK, rows.DetailText(*rows.offEntry, LocalNow(), text, ARRAYSIZE(text)));
+        return text;
+    }
+};
 
-TEST_F(NumbersFromMainWindow, MenuOpensTheNumbersOverTheMainWindow) {
+TEST_F(NumbersFromMainWindow, MenuOpensTheNumbersAndTheOffRowTellsOfBlockedNumbers) {
     HMENU bar = LoadResourceMenu(IDR_MAIN_MENU);
     ASSERT_TRUE(bar);
     WCHAR text[32] = L"";
@@ -408,6 +416,11 @@ TEST_F(NumbersFromMainWindow, MenuOpensTheNumbersOverTheMainWindow) {
 
     Open();
     ASSERT_TRUE(window);
+    EXPECT_EQ(L"Allow all calls", OffDetail());
+    // An entry that takes no part refuses nothing: Off says what it said.
+    const wchar_t notInUse[] = L"call me\0";
+    ASSERT_EQ(ERROR_SUCCESS,
+              SetRaw(kNumbersPath, L"Blocked", REG_MULTI_SZ, notInUse, sizeof(notInUse)));
     EXPECT_EQ(1u, DriveDialogs([&] { SendMessageW(window, WM_COMMAND, kCommandNumbers, 0); },
                                {[&](HWND list) {
                                    EXPECT_EQ(L"Numbers", Caption(list));
@@ -415,6 +428,26 @@ TEST_F(NumbersFromMainWindow, MenuOpensTheNumbersOverTheMainWindow) {
                                }}));
     EXPECT_TRUE(IsWindowEnabled(window));
     EXPECT_EQ(list, GetFocus());
+    EXPECT_EQ(L"Allow all calls", OffDetail());
+
+    // A blocked number added on the screen: Off lets all but it through.
+    EXPECT_EQ(3u,
+              DriveDialogs([&] { SendMessageW(window, WM_COMMAND, kCommandNumbers, 0); },
+                           {[&](HWND list) { PostMessageW(list, WM_COMMAND, IDM_NEW_NUMBER, 0); },
+                            [&](HWND editor) {
+                                Type(editor, IDC_NUMBER, L"5550100");
+                                PressKey(VK_F1);
+                            },
+                            [&](HWND) { PressKey(VK_F1); }})); // Done
+    EXPECT_EQ(L"Allow all but blocked numbers", OffDetail());
+    // Only the blocked list counts.
+    DeleteStoredRequest(kIncomingCallNotification);
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueW(scratch, kNumbersPath, L"Blocked"));
+    const wchar_t allowed[] = L"5550100\0";
+    ASSERT_EQ(ERROR_SUCCESS,
+              SetRaw(kNumbersPath, L"Allowed", REG_MULTI_SZ, allowed, sizeof(allowed)));
+    DriveDialogs([&] { SendMessageW(window, WM_COMMAND, kCommandNumbers, 0); }, {});
+    EXPECT_EQ(L"Allow all calls", OffDetail());
 }
 
 TEST_F(NumbersFromMainWindow, EveryChangeRenewsTheBrokerRequestForTheMainWindow) {
