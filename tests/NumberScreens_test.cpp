@@ -1,14 +1,15 @@
 // The screens of the number lists on both kinds of phone: the rows of both lists with
 // an entry that takes no part, New, Edit and Delete through the real dialogs and keys
 // with what they store, Done waiting for an entry that parses, an entry moved between
-// the lists; where an entry goes when it meets the same number; the screen from the
-// main window's Menu, the broker request after a change and the Off row there; and the
-// pictures of every screen.
+// the lists, the check of a number; where an entry goes when it meets the same number;
+// the screen from the main window's Menu, the broker request after a change and the Off
+// row there; and the pictures of every screen.
 #include "app/MainWindow.h"
 #include "platform/LocalClock.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
 #include "screening/CallNotification.h"
+#include "screening/CheckNumber.h"
 #include "store/NumberList.h"
 #include "support/EditorDriver.h"
 #include "support/ListView.h"
@@ -335,6 +336,43 @@ TEST_P(NumberScreensTest, AThousandEntriesInEachListAreAllListed) {
                         },
                         [&](HWND list) { EXPECT_EQ(2000, ListView_GetItemCount(RowsOf(list))); }}));
     EXPECT_EQ(1000u, Stored(L"Blocked").size());
+}
+
+TEST_P(NumberScreensTest, CheckANumberShowsTheWordsOfTheCheckBelowTheFields) {
+    Store(L"Blocked", {L"0900*\tPremium"});
+    CallCheck typed, withheld;
+    ASSERT_EQ(S_OK, CheckNumber(*settings, L"0900 123", nullptr, &typed));
+    ASSERT_EQ(S_OK, CheckNumber(*settings, nullptr, nullptr, &withheld));
+    EXPECT_EQ(6u, Show({[&](HWND list) { PostMessageW(list, WM_COMMAND, IDM_CHECK_NUMBER, 0); },
+                        [&](HWND check) {
+                            EXPECT_EQ(L"Check a number", Caption(check));
+                            EXPECT_EQ(IDC_CHECK_NUMBER, FocusedControl());
+                            EXPECT_EQ(ResourceText(IDS_CHECK_PROMPT).Get(),
+                                      Text(check, IDC_CHECK_RESULT));
+                            EXPECT_FALSE(LeftKeyEnabled(check)) << "nothing to check yet";
+                            Type(check, IDC_CHECK_NUMBER, L"0900 123");
+                            EXPECT_TRUE(LeftKeyEnabled(check));
+                            PressKey(VK_F1); // Check
+                        },
+                        [&](HWND check) {
+                            EXPECT_EQ(typed.words, Text(check, IDC_CHECK_RESULT));
+                            // A withheld caller: the Action key ticks the box.
+                            SetFocus(GetDlgItem(check, IDC_CHECK_WITHHELD));
+                            PressKey(VK_RETURN);
+                        },
+                        [&](HWND check) {
+                            EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(check, IDC_CHECK_WITHHELD));
+                            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(check, IDC_CHECK_NUMBER)));
+                            EXPECT_TRUE(LeftKeyEnabled(check));
+                            PressKey(VK_F1);
+                        },
+                        [&](HWND check) {
+                            EXPECT_EQ(withheld.words, Text(check, IDC_CHECK_RESULT));
+                            PressKey(VK_F2); // Done
+                        },
+                        [&](HWND list) { EXPECT_EQ(L"Numbers", Caption(list)); }}));
+    // Checking wrote nothing.
+    EXPECT_EQ(Texts{L"0900*\tPremium"}, Stored(L"Blocked"));
 }
 
 // ---- Where an entry goes ----

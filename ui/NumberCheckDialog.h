@@ -1,7 +1,7 @@
 // "Check a number": the user types a number, or ticks a withheld caller, and Check shows
 // below what a call from it would get now, and why, as a real call would be decided;
-// nothing is pressed and nothing is written. Full screen; Done (or Back outside the
-// number field) closes it.
+// nothing is pressed and nothing is written. Full screen; Done closes it, and so does
+// Back where it has no character to delete.
 #pragma once
 #include "ui/FullScreenDialog.h"
 #include <aygshell.h>
