@@ -9,6 +9,7 @@
 #include "screening/ScreenIncomingCall.h"
 #include "store/AppKeys.h"
 #include "ui/HistoryWindow.h"
+#include "ui/NumberListScreen.h"
 #include "ui/ProfileEditor.h"
 #include "ui/ScheduleList.h"
 #include <aygshell.h>
@@ -255,10 +256,16 @@ void MainWindow::OnCommand(UINT command) {
     case kCommandSchedule:
         ScheduleList::Run(hwnd, settings);
         break;
+    case kCommandNumbers:
+        NumberListScreen::Run(hwnd, settings);
+        profileList.ReadNumberLists();
+        break;
     case kCommandCallHistory:
-        // Opening the history marks its refusals as seen.
-        HistoryWindow::Run(hwnd);
+        // Opening the history marks its refusals as seen; a caller may have gone on a
+        // list from there.
+        HistoryWindow::Run(hwnd, settings);
         unreadCount.Refresh();
+        profileList.ReadNumberLists();
         OnSize();
         break;
     default:

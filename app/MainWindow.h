@@ -30,6 +30,7 @@ enum MainWindowCommand : UINT {
     kCommandActivateTwoHours = 521,
     kCommandActivateUntilMorning = 522,
     kCommandSchedule = 530,
+    kCommandNumbers = 540,
     kCommandCallHistory = 510,
 };
 

@@ -155,3 +155,52 @@
 #define IDS_CHECK_REASON 400
 #define IDS_CHECK_REFUSED 418
 #define IDS_CHECK_LET_THROUGH 419
+// The lists of blocked and allowed numbers: their screen, the entry editor, the check of
+// a number, the row icons, and the history's commands that put a caller on a list.
+#define IDR_NUMBERS_MENU 410
+#define IDR_NUMBER_EDITOR_MENU 411
+#define IDR_NUMBER_CHECK_MENU 412
+#define IDD_NUMBERS 566
+#define IDD_NUMBER_EDITOR 567
+#define IDD_NUMBER_CHECK 568
+#define IDI_NUMBER_BLOCKED 130
+#define IDI_NUMBER_ALLOWED 131
+#define IDM_NUMBERS 540
+#define IDM_NEW_NUMBER 541
+#define IDM_EDIT_NUMBER 542
+#define IDM_DELETE_NUMBER 543
+#define IDM_CHECK_NUMBER 544
+#define IDM_BLOCK_NUMBER 545
+#define IDM_ALLOW_NUMBER 546
+#define IDC_NUMBER_LIST 720
+#define IDC_NUMBER_HEADING 721
+#define IDC_NUMBER 722
+#define IDC_NUMBER_HINT 723
+#define IDC_NUMBER_LABEL_HEADING 724
+#define IDC_NUMBER_LABEL 725
+#define IDC_NUMBER_KIND_HEADING 726
+#define IDC_NUMBER_KIND 727
+#define IDC_NUMBER_KIND_ARROWS 728
+#define IDC_CHECK_HEADING 730
+#define IDC_CHECK_NUMBER 731
+#define IDC_CHECK_WITHHELD 732
+#define IDC_CHECK_RESULT 733
+#define IDS_NO_NUMBERS 420
+#define IDS_NUMBER_NOT_IN_USE 421 // a stored entry that does not parse
+#define IDS_NUMBER_TOO_LONG 422   // one that parses but does not fit the editor
+#define IDS_BLOCKED_NUMBERS 423   // the lists' names, in this order (NumberListKind)
+#define IDS_ALLOWED_NUMBERS 424
+#define IDS_NUMBER_BLOCKED 425 // the detail of an entry without a label, by list
+#define IDS_NUMBER_ALLOWED 426
+#define IDS_ASK_DELETE_BLOCKED 427 // formats: the entry, by list
+#define IDS_ASK_DELETE_ALLOWED 428
+#define IDS_NUMBER_LIST_FULL 429
+#define IDS_NOW_BLOCKED 430 // formats: the number, by list
+#define IDS_NOW_ALLOWED 431
+#define IDS_ALREADY_BLOCKED 432
+#define IDS_ALREADY_ALLOWED 433
+#define IDS_NUMBER_UNLISTABLE 434
+#define IDS_OFF_BUT_BLOCKED 435 // the Off row while the blocked list has an entry in use
+#define IDS_CHECK_PROMPT 436
+#define IDS_CHECK_FAILED 437
+#define IDS_NUMBERS_NOT_SAVED 438

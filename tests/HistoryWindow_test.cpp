@@ -1,9 +1,11 @@
 // The call history view on both kinds of phone, in process: its rows newest first, what
-// they say, Done, Clear history with its question answered both ways; and the count of
-// unseen refusals above the main window's list, which opening the history clears.
+// they say, Done, Clear history with its question answered both ways, a caller put on
+// the blocked or allowed numbers; and the count of unseen refusals above the main
+// window's list, which opening the history clears.
 #include "platform/LocalClock.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
+#include "store/AppSettings.h"
 #include "store/CallHistory.h"
 #include "support/EditorDriver.h"
 #include "support/ListView.h"
@@ -48,12 +50,16 @@ HistoryWindow* TheHistory(HWND dialog) {
         reinterpret_cast<WindowObject*>(GetWindowLongPtrW(dialog, GWLP_USERDATA)));
 }
 
+// What the last box answered by AnswerNextBox said.
+std::wstring lastBoxText;
+
 // Answers the next question box of the dialog with the button, from a thread timer.
 void AnswerNextBox(HWND owner, int button) {
     static HWND boxOwner;
     static int answer;
     boxOwner = owner;
     answer = button;
+    lastBoxText.clear();
     SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
         HWND box = nullptr;
         EnumThreadWindows(
@@ -71,6 +77,9 @@ void AnswerNextBox(HWND owner, int button) {
             reinterpret_cast<LPARAM>(&box));
         if (box) {
             KillTimer(nullptr, timer);
+            WCHAR text[256] = L"";
+            GetDlgItemTextW(box, 0xFFFF, text, ARRAYSIZE(text));
+            lastBoxText = text;
             PostMessageW(box, WM_COMMAND, answer, 0);
         }
     });
@@ -95,15 +104,42 @@ protected:
     }
     HRESULT Show(std::vector<EditorStep> steps) {
         HRESULT hr = E_UNEXPECTED;
-        EXPECT_TRUE(
-            EditorDriver::Drive([&] { hr = HistoryWindow::Run(nullptr); }, std::move(steps)));
+        EXPECT_TRUE(EditorDriver::Drive([&] { hr = HistoryWindow::Run(nullptr, settings); },
+                                        std::move(steps)));
         return hr;
     }
     static HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_HISTORY_LIST); }
 
+    // A stored list's strings, an entry's label after a tab; {"<missing>"} without one.
+    std::vector<std::wstring> StoredList(const wchar_t* value) {
+        DWORD type = 0;
+        std::string bytes;
+        if (!GetRaw(L"Software\\Quorvane\\Vespera\\Numbers", value, &type, &bytes))
+            return {L"<missing>"};
+        std::vector<std::wstring> texts;
+        const auto* c = reinterpret_cast<const wchar_t*>(bytes.data());
+        const auto* end = c + bytes.size() / sizeof(wchar_t);
+        while (c < end && *c) {
+            texts.emplace_back(c);
+            c += texts.back().size() + 1;
+        }
+        return texts;
+    }
+
     HMODULE library = nullptr;
     std::unique_ptr<ScopedPlatformType> platform;
+    AppSettings settings;
 };
+
+HMENU HistoryMenu(HWND dialog) {
+    HMENU popup = GetSubMenu(BarMenu(dialog), 1);
+    SendMessageW(dialog, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 1);
+    return popup;
+}
+
+bool Enabled(HMENU menu, UINT command) {
+    return !(GetMenuState(menu, command, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
+}
 
 } // namespace
 
@@ -169,6 +205,53 @@ TEST_P(HistoryWindowTest, ClearHistoryAsksFirstAndAnEmptyHistorySaysSo) {
     CallRecords records;
     ASSERT_EQ(S_OK, CallHistory::Read(&records));
     EXPECT_TRUE(records.empty());
+}
+
+TEST_P(HistoryWindowTest, ACallerGoesOnTheBlockedOrAllowedNumbersFromItsRow) {
+    SeedHistory();
+    HRESULT hr = Show({[&](HWND dialog) {
+        HistoryWindow* history = TheHistory(dialog);
+        // A withheld caller has no number to put on a list.
+        history->list.SelectItem(2);
+        HMENU menu = HistoryMenu(dialog);
+        EXPECT_FALSE(Enabled(menu, IDM_BLOCK_NUMBER));
+        EXPECT_FALSE(Enabled(menu, IDM_ALLOW_NUMBER));
+        EXPECT_TRUE(Enabled(menu, IDM_CLEAR_HISTORY));
+
+        history->list.SelectItem(0);
+        menu = HistoryMenu(dialog);
+        EXPECT_TRUE(Enabled(menu, IDM_BLOCK_NUMBER));
+        EXPECT_TRUE(Enabled(menu, IDM_ALLOW_NUMBER));
+        AnswerNextBox(dialog, IDOK);
+        Command(dialog, IDM_BLOCK_NUMBER);
+        EXPECT_EQ(L"5550199 is on your blocked numbers now.", lastBoxText);
+        EXPECT_EQ(std::vector<std::wstring>{L"5550199"}, StoredList(L"Blocked"));
+        // Twice is one entry.
+        AnswerNextBox(dialog, IDOK);
+        Command(dialog, IDM_BLOCK_NUMBER);
+        EXPECT_EQ(L"5550199 is on your blocked numbers already.", lastBoxText);
+        EXPECT_EQ(std::vector<std::wstring>{L"5550199"}, StoredList(L"Blocked"));
+
+        // A contact's number goes on with the contact's name as its label; put on the
+        // other list, it leaves the first.
+        history->list.SelectItem(1);
+        AnswerNextBox(dialog, IDOK);
+        Command(dialog, IDM_ALLOW_NUMBER);
+        EXPECT_EQ(L"+44 20 7946 0018 is on your allowed numbers now.", lastBoxText);
+        EXPECT_EQ(std::vector<std::wstring>{L"+44 20 7946 0018\tAda Byron"},
+                  StoredList(L"Allowed"));
+        AnswerNextBox(dialog, IDOK);
+        Command(dialog, IDM_BLOCK_NUMBER);
+        EXPECT_EQ((std::vector<std::wstring>{L"5550199", L"+44 20 7946 0018\tAda Byron"}),
+                  StoredList(L"Blocked"));
+        EXPECT_EQ(std::vector<std::wstring>{L"<missing>"}, StoredList(L"Allowed"));
+        // The rows are the calls as they were.
+        EXPECT_EQ((std::vector<std::wstring>{L"5550199", L"Ada Byron", L"Withheld"}),
+                  RowTexts(List(dialog)));
+        EXPECT_EQ(GetFocus(), List(dialog));
+        Command(dialog, IDOK);
+    }});
+    EXPECT_EQ(S_OK, hr);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPhones, HistoryWindowTest,

@@ -23,10 +23,17 @@ const UINT kAllStrings[] = {
     IDS_SUPPORT_SUBJECT,      IDS_RECOMMEND_SUBJECT,   IDS_RECOMMEND_BODY,
     IDS_REPEAT_OFF,           IDS_REPEAT_ONE_MINUTE,   IDS_REPEAT_MINUTES,
     IDS_UNTIL_TODAY,          IDS_UNTIL_TOMORROW,      IDS_UNTIL_DATE,
-    IDS_MODE_UNTIL,
+    IDS_MODE_UNTIL,           IDS_NO_NUMBERS,          IDS_NUMBER_NOT_IN_USE,
+    IDS_NUMBER_TOO_LONG,      IDS_BLOCKED_NUMBERS,     IDS_ALLOWED_NUMBERS,
+    IDS_NUMBER_BLOCKED,       IDS_NUMBER_ALLOWED,      IDS_ASK_DELETE_BLOCKED,
+    IDS_ASK_DELETE_ALLOWED,   IDS_NUMBER_LIST_FULL,    IDS_NOW_BLOCKED,
+    IDS_NOW_ALLOWED,          IDS_ALREADY_BLOCKED,     IDS_ALREADY_ALLOWED,
+    IDS_NUMBER_UNLISTABLE,    IDS_OFF_BUT_BLOCKED,     IDS_CHECK_PROMPT,
+    IDS_CHECK_FAILED,         IDS_NUMBERS_NOT_SAVED,
 };
 
-const UINT kListIcons[] = {IDI_PROFILE_INACTIVE, IDI_PROFILE_ACTIVE, IDI_CONTACT};
+const UINT kListIcons[] = {IDI_PROFILE_INACTIVE, IDI_PROFILE_ACTIVE, IDI_CONTACT,
+                           IDI_NUMBER_BLOCKED, IDI_NUMBER_ALLOWED};
 
 // The narrowest width a one-line text gets on a 240-pixel screen: the mode selector
 // between its margins, less its arrows, or a list row beside its icon.
@@ -296,6 +303,7 @@ TEST_F(Menus, MainMenuHasTwoPopupsWithTheProfileAndProgramCommands) {
                                      IDM_ACTIVATE_TWO_HOURS,
                                      IDM_ACTIVATE_UNTIL_MORNING,
                                      IDM_SCHEDULE,
+                                     IDM_NUMBERS,
                                      IDM_CALL_HISTORY};
     EXPECT_EQ(expected, seen);
     DestroyMenu(menu);

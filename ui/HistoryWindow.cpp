@@ -2,12 +2,17 @@
 #include "platform/Process.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
+#include "screening/CallNotification.h"
 #include "store/AppSettings.h"
+#include "ui/NumberEditor.h"
+#include "ui/NumberListScreen.h"
+#include <strsafe.h>
 
 namespace {
 
 const int kPocketPC = 1;
 const WCHAR kMessageCaption[] = L"Vespera";
+const int kNoticeChars = 256;
 
 HINSTANCE ProgramInstance() {
     return AppInstance();
@@ -15,11 +20,11 @@ HINSTANCE ProgramInstance() {
 
 } // namespace
 
-HRESULT HistoryWindow::Run(HWND owner) {
+HRESULT HistoryWindow::Run(HWND owner, const AppSettings& settings) {
     LPCDLGTEMPLATEW dialog = FindResourceDialog(IDD_CALL_HISTORY);
     if (!dialog)
         return E_FAIL;
-    HistoryWindow window;
+    HistoryWindow window(settings, owner);
     INT_PTR ended = DialogBoxIndirectParamW(ProgramInstance(), dialog, owner, DialogProcedure,
                                             reinterpret_cast<LPARAM>(&window));
     return ended == IDOK || ended == IDCANCEL ? S_OK : E_FAIL;
@@ -73,10 +78,19 @@ LRESULT HistoryWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, L
             ClearHistory();
             SetFocus(list.hwnd);
             return 0;
+        case IDM_BLOCK_NUMBER:
+        case IDM_ALLOW_NUMBER:
+            PutCallerOnList(LOWORD(wParam) == IDM_BLOCK_NUMBER ? NumberListKind::Blocked
+                                                               : NumberListKind::Allowed);
+            SetFocus(list.hwnd);
+            return 0;
         default:
             handled = notHandled;
             return 0;
         }
+    case WM_INITMENUPOPUP:
+        UpdateMenu(reinterpret_cast<HMENU>(wParam));
+        return 0;
     default:
         handled = notHandled;
         return 0;
@@ -127,6 +141,61 @@ HRESULT HistoryWindow::ClearHistory() {
     HRESULT hr = CallHistory::Clear();
     HRESULT filled = list.Fill();
     return FAILED(hr) ? hr : filled;
+}
+
+const CallRecord* HistoryWindow::SelectedRecord() const {
+    const int index = list.GetSelectedIndex();
+    return index < 0 ? nullptr : reinterpret_cast<const CallRecord*>(list.GetItemData(index));
+}
+
+void HistoryWindow::UpdateMenu(HMENU menu) {
+    // A withheld caller has no number to put on a list.
+    const CallRecord* record = SelectedRecord();
+    const UINT state = record && record->number[0] ? MF_ENABLED : MF_GRAYED;
+    EnableMenuItem(menu, IDM_BLOCK_NUMBER, MF_BYCOMMAND | state);
+    EnableMenuItem(menu, IDM_ALLOW_NUMBER, MF_BYCOMMAND | state);
+}
+
+HRESULT HistoryWindow::PutCallerOnList(NumberListKind kind) {
+    const CallRecord* record = SelectedRecord();
+    if (!record || !record->number[0])
+        return E_INVALIDARG;
+    const bool blocking = kind == NumberListKind::Blocked;
+    UINT told = 0;
+    HRESULT hr = S_OK;
+    if (!IsNumberEntry(record->number)) {
+        told = IDS_NUMBER_UNLISTABLE;
+        hr = E_INVALIDARG;
+    } else {
+        NumberList blocked(NumberListKind::Blocked), allowed(NumberListKind::Allowed);
+        hr = LoadNumberLists(&blocked, &allowed);
+        // The contact's name, as far as it fits, tells the entry from the others.
+        WCHAR label[kNumberLabelChars] = L"";
+        StringCchCopyW(label, ARRAYSIZE(label), record->name);
+        NumberPlacement placement;
+        placement.kind = kind;
+        placement.text = record->number;
+        placement.label = label;
+        placement.keepLabel = true;
+        if (SUCCEEDED(hr))
+            hr = PlaceNumberEntry(blocked, allowed, placement, nullptr);
+        if (hr == kNumberListFull)
+            told = IDS_NUMBER_LIST_FULL;
+        else if (FAILED(hr))
+            told = IDS_NUMBERS_NOT_SAVED;
+        else if (hr == S_FALSE)
+            told = blocking ? IDS_ALREADY_BLOCKED : IDS_ALREADY_ALLOWED;
+        else
+            told = blocking ? IDS_NOW_BLOCKED : IDS_NOW_ALLOWED;
+        // A failure may still have saved one of the lists.
+        if (hr != S_FALSE && hr != kNumberListFull)
+            RenewCallNotification(settings.activeProfile, settings.IsTimed(), mainWindow);
+    }
+    WCHAR notice[kNoticeChars] = L"";
+    StringCchPrintfW(notice, ARRAYSIZE(notice), ResourceText(told).Get(), record->number);
+    MessageBoxW(hwnd, notice, kMessageCaption,
+                MB_OK | (SUCCEEDED(hr) ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+    return hr;
 }
 
 void HistoryWindow::OnDestroy() {

@@ -3,6 +3,8 @@
 #include "platform/Cursor.h"
 #include "platform/LocalClock.h"
 #include "platform/Resources.h"
+#include "resources/ResourceIds.h"
+#include "store/NumberList.h"
 #include "store/TimedProfile.h"
 #include <new>
 #include <strsafe.h>
@@ -75,6 +77,7 @@ HRESULT ProfileList::Fill(LPCWSTR keyName) {
     HRESULT hr = SendMessageW(hwnd, LVM_DELETEALLITEMS, 0, 0) ? S_OK : E_FAIL;
     if (SUCCEEDED(hr))
         hr = Reload();
+    blockedNumbersInUse = NumberListInUse(NumberListKind::Blocked);
 
     // The samples come once per installation: deleting them later does not bring
     // them back, since the flag is saved with the settings.
@@ -119,6 +122,12 @@ HRESULT ProfileList::Fill(LPCWSTR keyName) {
     SendMessageW(hwnd, WM_SETREDRAW, TRUE, 0);
     SelectItem(select);
     return hr;
+}
+
+void ProfileList::ReadNumberLists() {
+    blockedNumbersInUse = NumberListInUse(NumberListKind::Blocked);
+    if (hwnd)
+        InvalidateRect(hwnd, nullptr, FALSE);
 }
 
 HRESULT ProfileList::Reload() {
@@ -252,7 +261,9 @@ HRESULT ProfileList::DetailText(const Profile& profile, const SYSTEMTIME& now, L
                                 UINT chars) const {
     if (!buffer)
         return E_INVALIDARG;
-    ResourceText modeName(ModeNameId(profile.mode));
+    // Off still refuses the blocked numbers.
+    ResourceText modeName(&profile == offEntry && blockedNumbersInUse ? IDS_OFF_BUT_BLOCKED
+                                                                      : ModeNameId(profile.mode));
     WCHAR until[kDetailChars];
     HRESULT hr = UntilText(profile, now, until, ARRAYSIZE(until));
     if (FAILED(hr))

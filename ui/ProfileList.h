@@ -35,6 +35,9 @@ public:
     // Rebuilds the rows from the registry and selects the row of keyName, else the
     // first. keyName must not point into a record of this list: those go first.
     HRESULT Fill(LPCWSTR keyName);
+    // Reads again whether the blocked numbers take part, which the Off row tells, and
+    // repaints the rows; Fill reads it too.
+    void ReadNumberLists();
     // The record of the selected row, valid until the next Fill; null when none.
     Profile* SelectedProfile() const;
     // Also true when nothing is selected and there is no Off entry.
@@ -48,8 +51,9 @@ public:
 
     HRESULT ItemActivated(int index) override;
     HRESULT DrawItem(const DRAWITEMSTRUCT* draw) override;
-    // The second line of the profile's row at now: the mode's name, and for a profile
-    // active for a while, when it ends ("… until 15:30").
+    // The second line of the profile's row at now: the mode's name (for the Off entry,
+    // while blocked numbers take part, that it lets all but those through), and for a
+    // profile active for a while, when it ends ("… until 15:30").
     HRESULT DetailText(const Profile& profile, const SYSTEMTIME& now, LPWSTR buffer,
                        UINT chars) const;
     // The end alone ("until 15:30"); S_FALSE and an empty text for a row without one.
@@ -58,6 +62,7 @@ public:
 
     std::vector<std::unique_ptr<Profile>> entries; // the Off entry first
     Profile* offEntry = nullptr;                   // borrowed from entries
+    bool blockedNumbersInUse = false;              // as Fill or ReadNumberLists found
     HICON inactiveIcon = nullptr;
     HICON activeIcon = nullptr;
 

@@ -263,6 +263,35 @@ def call_allowed(size):
     )
 
 
+def ring_badge(size, ring, fill_top, fill_bottom):
+    """A light disc inside a coloured ring of whole pixels, thick enough to read at 16."""
+    cx, cy, r, _ = badge_geometry(size)
+    width = {16: 2.0, 22: 3.0, 32: 4.0, 44: 5.0}.get(size, round(size * 0.11))
+    fill = vertical_gradient(hex_colour(fill_top), hex_colour(fill_bottom), cy - r, cy + r)
+    return cx, cy, r, width, [(disc(cx, cy, r), flat(hex_colour(ring))), (disc(cx, cy, r - width), fill)]
+
+
+def number_blocked(size):
+    """A red ring crossed from top left to bottom right: a number whose calls are refused."""
+    cx, cy, r, width, layers = ring_badge(size, "c3261b", "ffffff", "f1e4e3")
+    reach = (r - width / 2.0) * math.sqrt(0.5)
+    bar = stroke([(cx - reach, cy - reach), (cx + reach, cy + reach)], width / 2.0)
+    return render(size, layers + [(both(bar, disc(cx, cy, r - width / 2.0)), flat(hex_colour("c3261b")))])
+
+
+def number_allowed(size):
+    """A green ring holding a green check mark: a number whose calls always ring."""
+    cx, cy, r, width, layers = ring_badge(size, "23903b", "ffffff", "e2f1e5")
+    inner = r - width
+    stroke_width = {16: 2.0, 22: 2.6, 32: 3.4, 44: 4.4}.get(size, size * 0.1)
+
+    def at(u, v):
+        return (cx + u * inner, cy + v * inner)
+
+    check = [at(-0.58, 0.02), at(-0.16, 0.44), at(0.58, -0.36)]
+    return render(size, layers + [(stroke(check, stroke_width / 2.0), flat(hex_colour("1c7330")))])
+
+
 def turned_rounded_rect(cx, cy, half_length, half_width, degrees, r):
     """A rounded rectangle centred on (cx, cy), its length turned by `degrees`."""
     a = math.radians(degrees)
@@ -488,6 +517,8 @@ def main():
         ("contact", contact),
         ("call-refused", call_refused),
         ("call-allowed", call_allowed),
+        ("number-blocked", number_blocked),
+        ("number-allowed", number_allowed),
     ]
     for name, draw in list_icons:
         drawn = [draw(size) for size in LIST_SIZES]

@@ -129,6 +129,10 @@ void Choose(HWND dialog, int control, int entry) {
 }
 
 void SaveScreen(HWND dialog, const std::wstring& name) {
+    SavePicture(dialog, L"schedule-" + name);
+}
+
+void SavePicture(HWND dialog, const std::wstring& fileName) {
     const DWORD size = GetEnvironmentVariableW(L"VESPERA_SHOTS", nullptr, 0);
     ASSERT_GT(size, 1u) << "VESPERA_SHOTS names the folder for the pictures";
     std::wstring folder(size - 1, L'\0');
@@ -147,10 +151,10 @@ void SaveScreen(HWND dialog, const std::wstring& name) {
     HGDIOBJ previous = SelectObject(memory, bitmap);
     // Each window's own surface, bottom to top: the screen itself may lag behind.
     std::vector<HWND> windows = {dialog, bar};
-    for (int id : {IDC_RULE_PROFILE, IDC_RULE_DAYS}) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         COMBOBOXINFO combo = {};
         combo.cbSize = sizeof(combo);
-        if (GetComboBoxInfo(GetDlgItem(dialog, id), &combo) && IsWindowVisible(combo.hwndList))
+        if (IsCombo(child) && GetComboBoxInfo(child, &combo) && IsWindowVisible(combo.hwndList))
             windows.push_back(combo.hwndList);
     }
     for (HWND window : windows) {
@@ -176,7 +180,7 @@ void SaveScreen(HWND dialog, const std::wstring& name) {
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof(file) + sizeof(header);
     file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    std::ofstream out(Narrow(folder + L"\\schedule-" + name + L".bmp"), std::ios::binary);
+    std::ofstream out(Narrow(folder + L"\\" + fileName + L".bmp"), std::ios::binary);
     out.write(reinterpret_cast<const char*>(&file), sizeof(file));
     out.write(reinterpret_cast<const char*>(&header), sizeof(header));
     out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));

@@ -40,3 +40,5 @@ void Choose(HWND dialog, int control, int entry);
 // Saves the bitmap of the dialog, its soft-key bar and an open drop-down list as
 // "<folder>\schedule-<name>.bmp", the folder given by VESPERA_SHOTS.
 void SaveScreen(HWND dialog, const std::wstring& name);
+// The same as "<folder>\<file>.bmp".
+void SavePicture(HWND dialog, const std::wstring& file);
