@@ -375,6 +375,13 @@ TEST_F(Storage, ADamagedEntryFailsAndTheNextOneStillReads) {
     Read end;
     EXPECT_EQ(std::vector<std::wstring>{L"4"}, Numbers(ReadToEnd(phone, OpenLog(), &end)));
     EXPECT_EQ(S_FALSE, end.hr);
+
+    // Without "Next" the entries left have no place: the log is empty, and starts again.
+    Dial(L"5");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kCallLogPath, L"Next");
+    EXPECT_EQ(S_FALSE, ReadNext(phone, OpenLog()).hr);
+    Dial(L"6");
+    EXPECT_EQ(std::vector<std::wstring>{L"6"}, Numbers(ReadToEnd(phone, OpenLog(), &end)));
 }
 
 } // namespace

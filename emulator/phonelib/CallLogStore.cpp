@@ -217,6 +217,7 @@ HRESULT Reader::ReadNext() {
                                  reinterpret_cast<BYTE*>(&value), &size);
     if (code == ERROR_FILE_NOT_FOUND)
         return S_OK; // nothing written yet
+    hasNext = true;
     if (code != ERROR_SUCCESS && code != ERROR_MORE_DATA)
         return FromWin32(code);
     if (code == ERROR_MORE_DATA || type != REG_DWORD || size != sizeof(value) ||
@@ -272,16 +273,17 @@ HRESULT Add(const CallLogRecord& record) {
     WriterLock lock;
     if (!lock.Held())
         return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-    bool corrupt = false;
+    bool afresh = false;
     {
         Reader log;
         HRESULT hr = log.OpenForWriting();
         if (FAILED(hr))
             return hr;
-        corrupt = log.Corrupt();
+        afresh = log.Corrupt() || !log.HasNext();
     }
-    // With no readable order the old entries cannot be placed: the log starts again.
-    if (corrupt) {
+    // With no readable order the old entries cannot be placed: the log starts again, and
+    // so does a log without "Next", so that no entry left in it counts.
+    if (afresh) {
         HRESULT hr = Clear();
         if (FAILED(hr))
             return hr;

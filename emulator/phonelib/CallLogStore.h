@@ -25,6 +25,9 @@
 //   number=TEXT, name=TEXT, nametype=TEXT, note=TEXT   (TEXT may be empty)
 // Strings after these are ignored. A value of another type, with a string missing,
 // out of order or unterminated, or a field that does not read is a damaged entry.
+// Without "Next" the log reads as empty; a "Next" that does not read (another type, 500
+// or more) leaves no order, and the log reads as one damaged entry. Either way the next
+// entry written starts the log afresh.
 #pragma once
 #include <windows.h>
 #include <phone.h>
@@ -88,6 +91,8 @@ public:
     DWORD NextSlot() const { return next; }
     // "Next" is there but does not read: the log has no readable order.
     bool Corrupt() const { return corrupt; }
+    // "Next" is there (readable or not).
+    bool HasNext() const { return hasNext; }
     // The entry index places from the newest (0). E_FAIL for a damaged or missing entry.
     HRESULT Read(DWORD index, CallLogRecord* record);
     // The stored value of that entry as it is, for moving it within the ring.
@@ -100,6 +105,7 @@ private:
     HKEY key = nullptr;
     DWORD next = 0;
     DWORD count = 0;
+    bool hasNext = false;
     bool corrupt = false;
     std::vector<BYTE> buffer;
 };
