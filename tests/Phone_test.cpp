@@ -428,11 +428,29 @@ TEST_F(CallerMatch, TrailingDigitsFindTheContactWhateverTheFormatting) {
 }
 
 TEST(PhoneCommand, UsageErrorsExitWithTwo) {
-    for (const wchar_t* arguments :
-         {L"", L"dial 5550100", L"ring", L"ring --ring-ms 100", L"ring 1 --ring-ms",
-          L"ring 1 --ring-ms 0", L"ring 1 --ring-ms 12x", L"ring 1 2", L"ring --withheld 1",
-          L"ring 1 --loud", L"state now", L"device tablet", L"device --dpi 5",
-          L"device --screen 240", L"contacts", L"contacts import", L"contacts wipe"}) {
+    for (const wchar_t* arguments : {L"",
+                                     L"dial",
+                                     L"dial 1 2",
+                                     L"dial 1 --ago",
+                                     L"dial 1 --ago 5256001",
+                                     L"dial --loud 1",
+                                     L"calllog wipe",
+                                     L"calllog clear now",
+                                     L"ring",
+                                     L"ring --ring-ms 100",
+                                     L"ring 1 --ring-ms",
+                                     L"ring 1 --ring-ms 0",
+                                     L"ring 1 --ring-ms 12x",
+                                     L"ring 1 2",
+                                     L"ring --withheld 1",
+                                     L"ring 1 --loud",
+                                     L"state now",
+                                     L"device tablet",
+                                     L"device --dpi 5",
+                                     L"device --screen 240",
+                                     L"contacts",
+                                     L"contacts import",
+                                     L"contacts wipe"}) {
         ProcessResult result = Phone(arguments);
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(2u, result.exitCode) << Narrow(arguments);
@@ -457,6 +475,56 @@ TEST(PhoneCommand, DeviceFactsAreWrittenAndPrinted) {
     EXPECT_EQ("240", JsonMember(report, "screenWidth"));
     EXPECT_EQ("320", JsonMember(report, "screenHeight"));
     EXPECT_EQ("131", JsonMember(report, "dpi"));
+}
+
+TEST_F(Call, EveryRingIsAMissedCallInTheLog) {
+    ASSERT_EQ(0u, Phone(L"calllog clear").exitCode);
+    ASSERT_EQ(S_OK, RegisterIncoming(L"Phone.Probe", ProbeCommand(L"logged", L" --refuse")));
+    EXPECT_EQ("refused",
+              JsonMember(ReportLine(Phone(L"ring 5550100 --ring-ms 30000").output), "outcome"));
+    RegistryStopNotification(L"Phone.Probe");
+    EXPECT_EQ("rang-out",
+              JsonMember(ReportLine(Phone(L"ring --withheld --ring-ms 1").output), "outcome"));
+
+    std::string log = Phone(L"calllog").output;
+    size_t second = log.find('\n');
+    ASSERT_NE(std::string::npos, second) << log;
+    std::string withheld = log.substr(0, second);
+    std::string refused = ReportLine(log);
+    EXPECT_EQ("missed", JsonMember(withheld, "iom")) << log;
+    EXPECT_EQ("blocked", JsonMember(withheld, "cidt"));
+    EXPECT_EQ("", JsonMember(withheld, "number"));
+    EXPECT_EQ("missed", JsonMember(refused, "iom"));
+    EXPECT_EQ("available", JsonMember(refused, "cidt"));
+    EXPECT_EQ("5550100", JsonMember(refused, "number"));
+    EXPECT_EQ("false", JsonMember(refused, "connected"));
+    EXPECT_EQ("true", JsonMember(refused, "ended"));
+    Phone(L"calllog clear");
+}
+
+TEST(PhoneCommand, DialLogsAnOutgoingCallAndCallLogPrintsNewestFirst) {
+    ASSERT_EQ(0u, Phone(L"calllog clear").exitCode);
+    ProcessResult dialled = Phone(L"dial 112 --ago 5");
+    EXPECT_EQ(0u, dialled.exitCode) << dialled.output;
+    EXPECT_EQ("outgoing", JsonMember(ReportLine(dialled.output), "iom"));
+    ASSERT_EQ(0u, Phone(L"dial 5550100").exitCode);
+
+    std::string log = Phone(L"calllog").output;
+    size_t second = log.find('\n');
+    ASSERT_NE(std::string::npos, second) << log;
+    std::string newest = log.substr(0, second);
+    std::string older = ReportLine(log);
+    EXPECT_EQ("5550100", JsonMember(newest, "number")) << log;
+    EXPECT_EQ("112", JsonMember(older, "number"));
+    EXPECT_EQ("outgoing", JsonMember(older, "iom"));
+    EXPECT_EQ("available", JsonMember(older, "cidt"));
+    EXPECT_EQ("", JsonMember(older, "name"));
+    EXPECT_EQ("true", JsonMember(older, "connected"));
+    EXPECT_EQ(19u, JsonMember(older, "start").size()) << older;
+    EXPECT_LT(JsonMember(older, "start"), JsonMember(newest, "start"));
+
+    ASSERT_EQ(0u, Phone(L"calllog clear").exitCode);
+    EXPECT_EQ("", ReportLine(Phone(L"calllog").output));
 }
 
 TEST_F(Call, StateCommandShowsTheIdlePhone) {

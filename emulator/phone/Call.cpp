@@ -1,4 +1,5 @@
 #include "phone/Call.h"
+#include "phone/CallLog.h"
 #include "pimstore/CallerMatch.h"
 #include "phone/KeyWatch.h"
 #include "phone/Output.h"
@@ -110,6 +111,23 @@ private:
 
 HRESULT RingOnLine(const CallOptions& options, const Caller& caller);
 
+// Nobody answers a call on the emulated phone: every ring is a missed call, ended by the
+// caller or by End, or dropped when the ring was interrupted.
+void LogRing(const CallOptions& options, const Caller& caller, const FILETIME& start,
+             const FILETIME& end, bool interrupted) {
+    CallLogRecord record;
+    record.start = start;
+    record.end = end;
+    record.iom = IOM_MISSED;
+    record.ended = !interrupted;
+    record.cidt = options.withheld ? CALLERIDTYPE_BLOCKED : CALLERIDTYPE_AVAILABLE;
+    if (!options.withheld)
+        record.number = options.number;
+    if (caller.oid)
+        record.name = caller.name;
+    LogCall(record);
+}
+
 } // namespace
 
 HRESULT RingCall(const CallOptions& options) {
@@ -168,6 +186,7 @@ HRESULT RingOnLine(const CallOptions& options, const Caller& caller) {
 
     LARGE_INTEGER frequency, ringAt;
     QueryPerformanceFrequency(&frequency);
+    FILETIME startedAt = {}, endedAt = {};
     bool refused = false;
     LONGLONG endAt = 0, seenAt = 0;
     {
@@ -189,6 +208,7 @@ HRESULT RingOnLine(const CallOptions& options, const Caller& caller) {
             hr = state.Set(SN_PHONEINCOMINGCALLEROID_VALUE,
                            caller.oid ? StateValue::OfDword(caller.oid) : StateValue());
         QueryPerformanceCounter(&ringAt);
+        GetSystemTimeAsFileTime(&startedAt);
         if (SUCCEEDED(hr))
             hr = state.Set(SN_PHONESTATUS_VALUE,
                            StateValue::OfDword(status | SN_PHONEINCOMINGCALL_BITMASK));
@@ -216,9 +236,12 @@ HRESULT RingOnLine(const CallOptions& options, const Caller& caller) {
             }
         }
         watch.Stop();
+        GetSystemTimeAsFileTime(&endedAt);
         // The call no longer rings: nobody is to answer it any more.
         broker.DropPending();
     }
+    // The call is in the log before the phone waits for its programs to settle.
+    LogRing(options, caller, startedAt, endedAt, interrupted != 0);
 
     size_t running = broker.WaitForStarted(kSettleMs);
     if (running > 0)

@@ -1,6 +1,8 @@
-// phone.exe: the emulated phone. Rings calls, owns the phone state, keeps the contacts
-// and publishes the device facts. Reports go to standard output as JSON lines.
+// phone.exe: the emulated phone. Rings and dials calls, owns the phone state, keeps the
+// contacts and the call log and publishes the device facts. Reports go to standard output as JSON
+// lines.
 #include "phone/Call.h"
+#include "phone/CallLog.h"
 #include "phone/Contacts.h"
 #include "phone/Device.h"
 #include "phone/Output.h"
@@ -13,9 +15,13 @@ namespace {
 const int kExitOk = 0;
 const int kExitFailed = 1;
 const int kExitUsage = 2;
+// Ten years.
+const DWORD kMaxAgoMinutes = 5256000;
 
 const wchar_t kUsage[] =
     L"usage: phone ring NUMBER|--withheld [--while-talking] [--ring-ms N] [--steps]\n"
+    L"       phone dial NUMBER [--ago MINUTES]\n"
+    L"       phone calllog [clear]\n"
     L"       phone state\n"
     L"       phone device [smartphone|pocketpc] [--screen WxH] [--dpi N]\n"
     L"       phone contacts import FILE.vcf | list | clear";
@@ -94,6 +100,37 @@ int RingCommand(int argc, wchar_t** argv) {
     return Result(RingCall(options));
 }
 
+int DialCommand(int argc, wchar_t** argv) {
+    const wchar_t* number = nullptr;
+    DWORD agoMinutes = 0;
+    for (int i = 0; i < argc; ++i) {
+        if (wcscmp(argv[i], L"--ago") == 0) {
+            if (i + 1 >= argc || !ParseCount(argv[i + 1], 0, kMaxAgoMinutes, &agoMinutes))
+                return Usage(L"--ago needs a number of minutes from 0 to 5256000");
+            ++i;
+        } else if (IsOption(argv[i])) {
+            return Usage(L"unknown option for dial: ", argv[i]);
+        } else {
+            if (number)
+                return Usage(L"dial takes one number");
+            if (!IsValidNumber(argv[i]))
+                return Usage(L"the number must be 1 to 64 printable characters");
+            number = argv[i];
+        }
+    }
+    if (!number)
+        return Usage(L"dial needs a number");
+    return Result(DialCall(number, agoMinutes));
+}
+
+int CallLogCommand(int argc, wchar_t** argv) {
+    if (argc == 0)
+        return Result(PrintCallLog());
+    if (argc == 1 && wcscmp(argv[0], L"clear") == 0)
+        return Result(ClearCallLog());
+    return Usage(L"calllog takes nothing or clear");
+}
+
 int DeviceCommand(int argc, wchar_t** argv) {
     bool complete = false;
     DeviceFacts facts = ReadDeviceFacts(&complete);
@@ -161,6 +198,10 @@ int wmain(int argc, wchar_t** argv) {
     const wchar_t* command = argv[1];
     if (wcscmp(command, L"ring") == 0)
         return RingCommand(argc - 2, argv + 2);
+    if (wcscmp(command, L"dial") == 0)
+        return DialCommand(argc - 2, argv + 2);
+    if (wcscmp(command, L"calllog") == 0)
+        return CallLogCommand(argc - 2, argv + 2);
     if (wcscmp(command, L"state") == 0) {
         if (argc != 2)
             return Usage(L"state takes no arguments");
