@@ -1052,6 +1052,61 @@ int History(const wchar_t* mainShot, const wchar_t* historyShot) {
     return SUCCEEDED(hr) ? 0 : kExitFailed;
 }
 
+// The newest call from the caller shown as title, put on the blocked numbers through the
+// history's own Menu, as the user would: Menu > Call history, the row, Menu > Block this
+// number, the box that says so answered, Done, Exit.
+int HistoryBlock(const std::wstring& title) {
+    Vespera vespera;
+    HRESULT hr = vespera.Start();
+    if (SUCCEEDED(hr))
+        hr = vespera.RunMenuEntry(vespera.window, VK_F2, 0, L"Menu > Call history");
+    HWND dialog = nullptr;
+    if (SUCCEEDED(hr) && !WaitFor(
+                             [&] {
+                                 dialog = FindOwnedDialog(vespera.window);
+                                 return dialog != nullptr;
+                             },
+                             kWindowTimeoutMs))
+        hr = Fail(L"the call history did not open");
+    HWND list = dialog ? GetDlgItem(dialog, IDC_HISTORY_LIST) : nullptr;
+    std::vector<std::wstring> rows;
+    if (SUCCEEDED(hr)) {
+        Settle(dialog);
+        hr = list ? ReadRows(vespera.process.hProcess, list, &rows) : E_FAIL;
+    }
+    int index = -1;
+    for (size_t i = 0; SUCCEEDED(hr) && i < rows.size() && index < 0; ++i)
+        if (rows[i] == title)
+            index = static_cast<int>(i);
+    if (SUCCEEDED(hr) && index < 0)
+        hr = Fail(L"no row \"%ls\" in the call history", title.c_str());
+    if (SUCCEEDED(hr)) {
+        Say(L"\"%ls\" is row %d; Home, then Down %d time(s)", title.c_str(), index + 1, index);
+        hr = Keyboard::Press(list, VK_HOME);
+        for (int i = 0; SUCCEEDED(hr) && i < index; ++i)
+            hr = Keyboard::Press(list, VK_DOWN);
+    }
+    if (SUCCEEDED(hr) &&
+        !WaitFor([list, index] { return SelectedItem(list) == index; }, kReactionTimeoutMs))
+        hr = Fail(L"the selection did not reach row %d", index + 1);
+    if (SUCCEEDED(hr))
+        hr = vespera.RunMenuEntry(dialog, VK_F2, 0, L"Menu > Block this number");
+    bool answered = false;
+    if (SUCCEEDED(hr))
+        hr = vespera.AnswerBox(dialog, kWindowTimeoutMs, &answered);
+    if (SUCCEEDED(hr)) {
+        Say(L"%ls (Done)", KeyName(VK_F1));
+        hr = Keyboard::Press(dialog, VK_F1);
+    }
+    if (SUCCEEDED(hr) && !WaitFor([dialog] { return !IsWindow(dialog); }, kReactionTimeoutMs))
+        hr = Fail(L"Done did not close the call history");
+    if (SUCCEEDED(hr)) {
+        Settle(vespera.window);
+        hr = vespera.Exit();
+    }
+    return SUCCEEDED(hr) ? 0 : kExitFailed;
+}
+
 int PrintHistory() {
     CallRecords records;
     HRESULT hr = CallHistory::Read(&records);
@@ -1250,7 +1305,8 @@ int Usage() {
                           L"       democtl add-rule PROFILE DAYS HH:MM HH:MM\n"
                           L"       democtl print-schedule\n"
                           L"       democtl check NUMBER|withheld\n"
-                          L"       democtl block|allow NUMBER [LABEL]\n");
+                          L"       democtl block|allow NUMBER [LABEL]\n"
+                          L"       democtl history-block TITLE\n");
     return kExitUsage;
 }
 
@@ -1316,6 +1372,8 @@ int wmain(int argc, wchar_t** argv) {
         return AddRule(argv[2], argv[3], argv[4], argv[5]);
     if (argc == 2 && std::wcscmp(argv[1], L"print-schedule") == 0)
         return PrintSchedule();
+    if (argc == 3 && std::wcscmp(argv[1], L"history-block") == 0)
+        return HistoryBlock(argv[2]);
     if (argc == 3 && std::wcscmp(argv[1], L"check") == 0)
         return Check(argv[2]);
     if ((argc == 3 || argc == 4) &&
