@@ -14,6 +14,7 @@
 #include "ui/ScheduleList.h"
 #include <aygshell.h>
 #include <strsafe.h>
+#include <string.h>
 
 const WCHAR kMainWindowClass[] = L"VesperaClass";
 const WCHAR kMainWindowTitle[] = L"Vespera";
@@ -28,6 +29,7 @@ const UINT kSupportMailSubject = 220;
 const UINT kRecommendationSubject = 221;
 const UINT kRecommendationBody = 222;
 const UINT kUnreadCountId = 676;
+const UINT kPauseNoteId = 696;
 // Past the minute's turn, so that "now" is in the new minute when the timer comes.
 const UINT kPastTheMinuteMs = 200;
 
@@ -113,6 +115,9 @@ LRESULT MainWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         if (reinterpret_cast<HWND>(lParam) == unreadCount.hwnd)
             return reinterpret_cast<LRESULT>(
                 unreadCount.OnControlColour(reinterpret_cast<HDC>(wParam)));
+        if (reinterpret_cast<HWND>(lParam) == pauseNote.hwnd)
+            return reinterpret_cast<LRESULT>(
+                pauseNote.OnControlColour(reinterpret_cast<HDC>(wParam)));
         handled = notHandled;
         return 0;
     case WM_TIMER:
@@ -164,6 +169,10 @@ HRESULT MainWindow::OnCreate() {
     if (FAILED(hr))
         return hr;
     unreadCount.Refresh();
+    hr = pauseNote.Create(hwnd, kPauseNoteId, profileList.titleFont);
+    if (FAILED(hr))
+        return hr;
+    pauseNote.Refresh(LocalNow());
     OnSize();
     hr = profileList.Fill(nullptr);
     ScheduleKeepInStep();
@@ -191,9 +200,14 @@ void MainWindow::KeepInStep() {
     // The rows ask the settings which one is active, so a repaint marks the one in force.
     InvalidateRect(ListControl(), nullptr, FALSE);
     const DWORD countBefore = unreadCount.count;
-    const bool shownBefore = unreadCount.Height() > 0;
+    const bool shownBefore = unreadCount.Visible();
     unreadCount.Refresh();
-    if (unreadCount.count != countBefore || (unreadCount.Height() > 0) != shownBefore)
+    const CallLogFacts pauseBefore = pauseNote.pause;
+    pauseNote.Refresh(LocalNow());
+    const bool pauseChanged =
+        pauseBefore.paused != pauseNote.pause.paused ||
+        memcmp(&pauseBefore.pausedUntil, &pauseNote.pause.pausedUntil, sizeof(SYSTEMTIME)) != 0;
+    if (unreadCount.count != countBefore || unreadCount.Visible() != shownBefore || pauseChanged)
         OnSize();
 }
 
@@ -213,10 +227,11 @@ void MainWindow::OnSize() {
         return;
     RECT client = {};
     GetClientRect(hwnd, &client);
-    // The count of unseen refusals, when there are any, sits above the list.
-    const int top = unreadCount.Height();
-    if (top > 0)
-        MoveWindow(unreadCount.hwnd, ScaleX(5), 0, client.right - 2 * ScaleX(5), top, TRUE);
+    // A pause of screening, then the count of unseen refusals, when there are any, sit
+    // above the list.
+    const int margin = ScaleX(5);
+    int top = pauseNote.Place(margin, 0, client.right - 2 * margin);
+    top += unreadCount.Place(margin, top, client.right - 2 * margin);
     MoveWindow(list, 0, top, client.right, client.bottom - top, TRUE);
 }
 
@@ -260,6 +275,9 @@ void MainWindow::OnCommand(UINT command) {
         NumberListScreen::Run(hwnd, settings);
         profileList.ReadNumberLists();
         break;
+    case kCommandResumeScreening:
+        ResumeScreening();
+        break;
     case kCommandCallHistory:
         // Opening the history marks its refusals as seen; a caller may have gone on a
         // list from there.
@@ -274,7 +292,21 @@ void MainWindow::OnCommand(UINT command) {
     SetFocus(ListControl());
 }
 
+HRESULT MainWindow::ResumeScreening() {
+    HRESULT hr = WritePauseEndedAt(LocalNow());
+    pauseNote.Refresh(LocalNow());
+    OnSize();
+    return hr;
+}
+
 void MainWindow::OnInitMenuPopup(HMENU menu) {
+    // The pause may have begun or ended since the line was last read.
+    const bool pausedBefore = pauseNote.Paused();
+    pauseNote.Refresh(LocalNow());
+    if (pauseNote.Paused() != pausedBefore)
+        OnSize();
+    EnableMenuItem(menu, kCommandResumeScreening,
+                   MF_BYCOMMAND | (pauseNote.Paused() ? MF_ENABLED : MF_GRAYED));
     static const UINT profileCommands[] = {kCommandEditProfile, kCommandDeleteProfile};
     // Off, too, can be in force for a while.
     static const UINT timedCommands[] = {kCommandActivateOneHour, kCommandActivateTwoHours,
@@ -383,11 +415,14 @@ HRESULT MainWindow::EditProfile() {
     const bool active = SameKeyName(keyName, settings.activeProfile);
     const ScreeningMode mode = profile->mode;
     const DWORD repeatMinutes = profile->repeatMinutes;
+    const DWORD calledDays = profile->calledDays;
     hr = ProfileEditor::Run(profile, hwnd, settings);
     if (FAILED(hr))
         return hr;
-    // The block-all command carries the repeat minutes: a change to them renews it too.
-    if (active && (profile->mode != mode || profile->repeatMinutes != repeatMinutes)) {
+    // The block-all command carries the repeat minutes and the called days: a change to
+    // them renews it too.
+    if (active && (profile->mode != mode || profile->repeatMinutes != repeatMinutes ||
+                   profile->calledDays != calledDays)) {
         hr = RenewCallNotification(settings.activeProfile, settings.IsTimed(), hwnd);
         if (FAILED(hr))
             return hr;

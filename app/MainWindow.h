@@ -3,6 +3,7 @@
 #pragma once
 #include "platform/WindowObject.h"
 #include "store/AppSettings.h"
+#include "ui/PauseNote.h"
 #include "ui/ProfileList.h"
 #include "ui/UnreadCount.h"
 
@@ -31,6 +32,7 @@ enum MainWindowCommand : UINT {
     kCommandActivateUntilMorning = 522,
     kCommandSchedule = 530,
     kCommandNumbers = 540,
+    kCommandResumeScreening = 547,
     kCommandCallHistory = 510,
 };
 
@@ -61,19 +63,22 @@ public:
     ProfileList profileList;
     HWND menuBar = nullptr;
     UnreadCount unreadCount; // above the list
+    PauseNote pauseNote;     // above the count
 
 private:
     // The selected profile, unless it is the Off entry, and a copy of its key name.
     HRESULT SelectedStoredProfile(Profile** profile, WCHAR (&keyName)[kProfileKeyNameChars]);
     HRESULT OnCreate();
     void OnDestroy();
-    // Once a minute while the window stays open: the check it ran when it opened, and
-    // the count of refused calls again.
+    // Once a minute while the window stays open: the check it ran when it opened, the
+    // count of refused calls and the pause after an emergency call again.
     void KeepInStep();
     void ScheduleKeepInStep();
     void OnSize();
     void OnCommand(UINT command);
     void OnInitMenuPopup(HMENU menu);
+    // Ends the pause after an emergency call now, and the line that tells of it.
+    HRESULT ResumeScreening();
     HWND ListControl() const;
 };
 

@@ -129,7 +129,8 @@ int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
         // The fast path: nothing but the refusal.
         waitCursorsHidden = true;
         ScreenBlockAllCall(RepeatMinutesFromCommandLine(commandLine),
-                           AllowedNumbersFromCommandLine(commandLine));
+                           AllowedNumbersFromCommandLine(commandLine),
+                           CalledDaysFromCommandLine(commandLine));
         return 0;
     case LaunchMode::Notification:
         LaunchedByNotification = true;

@@ -17,25 +17,37 @@ SYSTEMTIME LocalNow() {
     return now;
 }
 
-HRESULT LocalTimeAfterMinutes(const SYSTEMTIME& local, DWORD minutes, SYSTEMTIME* later) {
-    if (!later)
+HRESULT LocalToUniversal(const SYSTEMTIME& local, ULONGLONG* ticks) {
+    if (!ticks)
         return E_INVALIDARG;
-    TIME_ZONE_INFORMATION* zone = zoneFixed ? &fixedZone : nullptr;
     SYSTEMTIME universal;
     FILETIME file;
-    if (!TzSpecificLocalTimeToSystemTime(zone, &local, &universal) ||
+    if (!TzSpecificLocalTimeToSystemTime(zoneFixed ? &fixedZone : nullptr, &local, &universal) ||
         !SystemTimeToFileTime(&universal, &file))
         return E_INVALIDARG;
-    ULARGE_INTEGER ticks;
-    ticks.LowPart = file.dwLowDateTime;
-    ticks.HighPart = file.dwHighDateTime;
-    ticks.QuadPart += minutes * kTicksPerMinute;
-    file.dwLowDateTime = ticks.LowPart;
-    file.dwHighDateTime = ticks.HighPart;
+    *ticks = (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+    return S_OK;
+}
+
+HRESULT UniversalToLocal(ULONGLONG ticks, SYSTEMTIME* local) {
+    if (!local)
+        return E_INVALIDARG;
+    FILETIME file;
+    file.dwLowDateTime = static_cast<DWORD>(ticks);
+    file.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    SYSTEMTIME universal;
     if (!FileTimeToSystemTime(&file, &universal) ||
-        !SystemTimeToTzSpecificLocalTime(zone, &universal, later))
+        !SystemTimeToTzSpecificLocalTime(zoneFixed ? &fixedZone : nullptr, &universal, local))
         return E_INVALIDARG;
     return S_OK;
+}
+
+HRESULT LocalTimeAfterMinutes(const SYSTEMTIME& local, DWORD minutes, SYSTEMTIME* later) {
+    ULONGLONG ticks = 0;
+    HRESULT hr = later ? LocalToUniversal(local, &ticks) : E_INVALIDARG;
+    if (FAILED(hr))
+        return hr;
+    return UniversalToLocal(ticks + minutes * kTicksPerMinute, later);
 }
 
 void SetLocalNowForTesting(const SYSTEMTIME* time) {

@@ -147,10 +147,11 @@
 #define IDS_ASK_CLEAR_HISTORY 252
 #define IDS_ONE_CALL_REFUSED 253
 #define IDS_CALLS_REFUSED 254 // a format with one %u
-#define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 17
+#define IDS_FIRST_REASON 260  // the reason r in words is IDS_FIRST_REASON + r, r from 1 to 19
 // "Check a number": what a call would get, in words. The reason r is IDS_CHECK_REASON + r
-// (r from 1 to 17), inside IDS_CHECK_REFUSED or IDS_CHECK_LET_THROUGH; IDS_CHECK_OFF when
-// nothing is screened.
+// (r from 1 to 17; the call log's reasons have IDS_CHECK_CALLED and IDS_CHECK_PAUSED),
+// inside IDS_CHECK_REFUSED or IDS_CHECK_LET_THROUGH; IDS_CHECK_OFF when nothing is
+// screened.
 #define IDS_CHECK_OFF 400
 #define IDS_CHECK_REASON 400
 #define IDS_CHECK_REFUSED 418
@@ -204,3 +205,22 @@
 #define IDS_CHECK_PROMPT 436
 #define IDS_CHECK_FAILED 437
 #define IDS_NUMBERS_NOT_SAVED 438
+// The phone's call log: numbers the user called, and the pause after an emergency call.
+#define IDM_RESUME_SCREENING 547
+#define IDC_CALLED_HEADING 693
+#define IDC_CALLED 694
+#define IDC_CALLED_ARROWS 695
+#define IDC_PAUSE_NOTE 696
+#define IDS_CALLED_AGO 440 // formats: how long ago (IDS_AGO_*)
+#define IDS_CHECK_CALLED 441
+#define IDS_AGO_MINUTE 442
+#define IDS_AGO_MINUTES 443 // formats with one %u, like the others
+#define IDS_AGO_HOUR 444
+#define IDS_AGO_HOURS 445
+#define IDS_AGO_DAY 446
+#define IDS_AGO_DAYS 447
+#define IDS_PAUSE_REASON 448 // formats: the emergency call's time, the pause's end
+#define IDS_CHECK_PAUSED 449
+#define IDS_PAUSED 450 // formats: the pause's end
+#define IDS_CALLED_ONE_DAY 451
+#define IDS_CALLED_DAYS 452 // a format with one %u

@@ -13,6 +13,7 @@ const WCHAR kIncomingCallNotification[] = L"Vespera.IncomingCall";
 const WCHAR kBlockAllSwitch[] = L"/BlockAll";
 const WCHAR kRepeatSwitch[] = L"/Repeat:";
 const WCHAR kAllowSwitch[] = L"/Allow";
+const WCHAR kCalledSwitch[] = L"/Called:";
 
 namespace {
 const UINT kCommandChars = MAX_PATH;
@@ -66,6 +67,8 @@ CallRequest CallRequestFor(const CallRequestInputs& inputs) {
         request.repeatMinutes =
             inputs.repeatMinutes > kMaxRepeatMinutes ? kMaxRepeatMinutes : inputs.repeatMinutes;
         request.allowedNumbers = inputs.allowedNumbers;
+        request.calledDays =
+            inputs.calledDays > kMaxCalledDays ? kMaxCalledDays : inputs.calledDays;
         return request;
     default:
         request.kind = CallRequestKind::Window;
@@ -88,6 +91,7 @@ HRESULT ReadCallRequestInputs(LPCWSTR activeProfile, bool timed, CallRequestInpu
             inputs->profileRead = true;
             inputs->mode = profile.mode;
             inputs->repeatMinutes = profile.repeatMinutes;
+            inputs->calledDays = profile.calledDays;
         }
     }
     return S_OK;
@@ -115,6 +119,10 @@ HRESULT WriteCallRequest(const CallRequest& request, HWND window) {
                          ? StringCchCopyW(argument, ARRAYSIZE(argument), kBlockAllSwitch)
                          : StringCchPrintfW(argument, ARRAYSIZE(argument), L"%s %s%lu",
                                             kBlockAllSwitch, kRepeatSwitch, request.repeatMinutes);
+        if (SUCCEEDED(hr) && request.calledDays != 0)
+            hr = StringCchPrintfW(argument + wcslen(argument),
+                                  ARRAYSIZE(argument) - wcslen(argument), L" %s%lu", kCalledSwitch,
+                                  request.calledDays);
         if (SUCCEEDED(hr) && request.allowedNumbers)
             hr = StringCchPrintfW(argument + wcslen(argument),
                                   ARRAYSIZE(argument) - wcslen(argument), L" %s", kAllowSwitch);
@@ -166,12 +174,14 @@ HRESULT RenewCallNotification(LPCWSTR activeProfile, bool timed, HWND window,
     return RegisterCallRequest(CallRequestFor(inputs), window, fallback);
 }
 
-HRESULT SetCallNotification(HWND window, int mode, bool timed, DWORD repeatMinutes) {
+HRESULT SetCallNotification(HWND window, int mode, bool timed, DWORD repeatMinutes,
+                            DWORD calledDays) {
     CallRequestInputs inputs;
     inputs.profileActive = mode != 0;
     inputs.profileRead = true;
     inputs.mode = static_cast<ScreeningMode>(mode);
     inputs.repeatMinutes = repeatMinutes;
+    inputs.calledDays = calledDays;
     inputs.timed = timed;
     inputs.scheduled = ScheduleHasRules();
     inputs.blockedNumbers = NumberListInUse(NumberListKind::Blocked);
@@ -179,21 +189,34 @@ HRESULT SetCallNotification(HWND window, int mode, bool timed, DWORD repeatMinut
     return RegisterCallRequest(CallRequestFor(inputs), window);
 }
 
-DWORD RepeatMinutesFromCommandLine(LPCWSTR commandLine) {
-    LPCWSTR found = commandLine ? wcsstr(commandLine, kRepeatSwitch) : nullptr;
+namespace {
+
+// The number after a switch such as "/Repeat:", cut to the most; 0 when there is none.
+DWORD NumberAfterSwitch(LPCWSTR commandLine, LPCWSTR name, DWORD most) {
+    LPCWSTR found = commandLine ? wcsstr(commandLine, name) : nullptr;
     if (!found)
         return 0;
-    LPCWSTR digit = found + wcslen(kRepeatSwitch);
-    DWORD minutes = 0;
+    LPCWSTR digit = found + wcslen(name);
+    DWORD value = 0;
     int digits = 0;
     for (; *digit >= L'0' && *digit <= L'9'; ++digit, ++digits) {
-        if (minutes <= kMaxRepeatMinutes)
-            minutes = minutes * 10 + static_cast<DWORD>(*digit - L'0');
+        if (value <= most)
+            value = value * 10 + static_cast<DWORD>(*digit - L'0');
     }
-    // "/Repeat:5x" or "/Repeat:" is no number of minutes.
+    // "/Repeat:5x" or "/Repeat:" is no number.
     if (digits == 0 || (*digit != L'\0' && *digit != L' ' && *digit != L'"'))
         return 0;
-    return minutes > kMaxRepeatMinutes ? kMaxRepeatMinutes : minutes;
+    return value > most ? most : value;
+}
+
+} // namespace
+
+DWORD RepeatMinutesFromCommandLine(LPCWSTR commandLine) {
+    return NumberAfterSwitch(commandLine, kRepeatSwitch, kMaxRepeatMinutes);
+}
+
+DWORD CalledDaysFromCommandLine(LPCWSTR commandLine) {
+    return NumberAfterSwitch(commandLine, kCalledSwitch, kMaxCalledDays);
 }
 
 bool AllowedNumbersFromCommandLine(LPCWSTR commandLine) {

@@ -15,6 +15,8 @@ extern const WCHAR kBlockAllSwitch[];           // "/BlockAll"
 extern const WCHAR kRepeatSwitch[]; // "/Repeat:"
 // Beside "/BlockAll" while the allowed numbers hold an entry: the fast path reads them.
 extern const WCHAR kAllowSwitch[]; // "/Allow"
+// Beside "/BlockAll" for a profile that lets numbers the user called through: "/Called:7".
+extern const WCHAR kCalledSwitch[]; // "/Called:"
 
 struct Verdict;
 
@@ -32,9 +34,10 @@ struct CallRequest {
     CallRequestKind kind = CallRequestKind::None;
     DWORD repeatMinutes = 0;     // on the block-all command only
     bool allowedNumbers = false; // likewise
+    DWORD calledDays = 0;        // likewise
     bool operator==(const CallRequest& other) const {
         return kind == other.kind && repeatMinutes == other.repeatMinutes &&
-               allowedNumbers == other.allowedNumbers;
+               allowedNumbers == other.allowedNumbers && calledDays == other.calledDays;
     }
     bool operator!=(const CallRequest& other) const { return !(*this == other); }
 };
@@ -45,6 +48,7 @@ struct CallRequestInputs {
     bool profileRead = false;   // and it reads: mode and minutes below are its own
     ScreeningMode mode = ScreeningMode::Off;
     DWORD repeatMinutes = 0;
+    DWORD calledDays = 0;
     bool timed = false;          // a timed profile is in force: its end is seen at the next call
     bool scheduled = false;      // a rule of the schedule takes part: it may begin at any call
     bool blockedNumbers = false; // the number lists hold an entry in use
@@ -56,7 +60,8 @@ struct CallRequestInputs {
 // decided, and let through, rather than never seen); otherwise by the mode: none for
 // Off (the window while the blocked numbers hold an entry, which refuses them), the
 // block-all command for BlockAll (with its repeat minutes, at most kMaxRepeatMinutes,
-// and "/Allow" while the allowed numbers hold an entry), the window for every other mode.
+// its called days, at most kMaxCalledDays, and "/Allow" while the allowed numbers hold
+// an entry), the window for every other mode.
 CallRequest CallRequestFor(const CallRequestInputs& inputs);
 
 // Reads what the request depends on: the settings' active profile, the schedule and
@@ -77,11 +82,14 @@ HRESULT RenewCallNotification(LPCWSTR activeProfile, bool timed, HWND window,
                               const CallRequest* fallback = nullptr);
 
 // The request for a mode as the active profile's, with the schedule and the lists in view.
-HRESULT SetCallNotification(HWND window, int mode, bool timed = false, DWORD repeatMinutes = 0);
+HRESULT SetCallNotification(HWND window, int mode, bool timed = false, DWORD repeatMinutes = 0,
+                            DWORD calledDays = 0);
 
 // The minutes of a "/Repeat:" switch on the command line; 0 when there is none or it
 // holds no number of minutes (more than kMaxRepeatMinutes counts as that).
 DWORD RepeatMinutesFromCommandLine(LPCWSTR commandLine);
+// The days of a "/Called:" switch likewise (more than kMaxCalledDays counts as that).
+DWORD CalledDaysFromCommandLine(LPCWSTR commandLine);
 // Whether the command line carries "/Allow".
 bool AllowedNumbersFromCommandLine(LPCWSTR commandLine);
 

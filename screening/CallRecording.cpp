@@ -1,5 +1,6 @@
 #include "screening/CallRecording.h"
 #include "store/CallHistory.h"
+#include "store/StoredTime.h"
 #include <strsafe.h>
 
 HRESULT RecordCall(const CallInputs& inputs, const Verdict& verdict) {
@@ -12,13 +13,16 @@ HRESULT RecordCall(const CallInputs& inputs, const Verdict& verdict) {
                                                  verdict.entry->label[0] ? L"%s\t%s" : L"%s",
                                                  verdict.entry->text, verdict.entry->label)))
         entry[0] = L'\0';
+    if (IsCallLogReason(verdict.reason) &&
+        FAILED(FormatStoredSecond(verdict.loggedCall, entry, ARRAYSIZE(entry))))
+        entry[0] = L'\0';
     CallRecord record;
     HRESULT hr =
         record.Set(inputs.now, verdict.refuse, verdict.reason, inputs.caller.number,
                    inputs.caller.name, profile && profile->name ? profile->name : L"",
                    profile ? static_cast<DWORD>(profile->mode) : 0,
                    verdict.reason == CallReason::Repeated && profile ? profile->repeatMinutes : 0,
-                   verdict.entry ? entry : nullptr);
+                   entry[0] ? entry : nullptr);
     if (FAILED(hr))
         return hr;
     return CallHistory::Append(record);

@@ -3,6 +3,7 @@
 #include "platform/LocalClock.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
+#include "screening/CallLogLookup.h"
 #include "screening/ContactCategories.h"
 #include "screening/Decision.h"
 #include "screening/InForce.h"
@@ -29,10 +30,14 @@ void ReadContact(LPCWSTR number, HWND owner, Caller* caller) {
 HRESULT Words(const CallInputs& inputs, const Verdict& verdict, LPWSTR buffer, UINT chars) {
     if (verdict.reason == CallReason::None)
         return StringCchCopyW(buffer, chars, ResourceText(IDS_CHECK_OFF).Get());
-    ResourceText format(IDS_CHECK_REASON + static_cast<UINT>(verdict.reason));
+    ResourceText format(
+        IsCallLogReason(verdict.reason) ? 0 : IDS_CHECK_REASON + static_cast<UINT>(verdict.reason));
     WCHAR why[kCallCheckChars];
     HRESULT hr = S_OK;
-    if (verdict.entry) {
+    if (IsCallLogReason(verdict.reason)) {
+        hr = FormatLoggedCallReason(verdict.reason, verdict.loggedCall, inputs.now, true, why,
+                                    ARRAYSIZE(why));
+    } else if (verdict.entry) {
         WCHAR entry[kCallCheckChars];
         hr = FormatNumberEntry(verdict.entry->text, verdict.entry->label, entry, ARRAYSIZE(entry));
         if (SUCCEEDED(hr))
@@ -47,7 +52,8 @@ HRESULT Words(const CallInputs& inputs, const Verdict& verdict, LPWSTR buffer, U
     }
     // The profile that decided, where one did.
     const bool byProfile = !IsNumberListReason(verdict.reason) &&
-                           verdict.reason != CallReason::Emergency && inputs.profile &&
+                           verdict.reason != CallReason::Emergency &&
+                           verdict.reason != CallReason::EmergencyPause && inputs.profile &&
                            inputs.profile->name && inputs.profile->name[0];
     if (SUCCEEDED(hr) && byProfile)
         hr = StringCchPrintfW(why + wcslen(why), ARRAYSIZE(why) - wcslen(why), L" (%s)",
@@ -82,6 +88,8 @@ HRESULT CheckNumber(const AppSettings& settings, LPCWSTR number, HWND owner, Cal
     inputs.categories = &categories;
     HistoryRepeats repeats;
     inputs.repeats = &repeats;
+    PhoneCallLog callLog;
+    inputs.callLog = &callLog;
 
     const Verdict verdict = Decide(inputs);
     check->refuse = verdict.refuse;

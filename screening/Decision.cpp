@@ -131,20 +131,45 @@ bool DecideByLists(const CallInputs& inputs, Verdict* verdict) {
     return true;
 }
 
+void LetThrough(CallReason reason, Verdict* verdict) {
+    verdict->refuse = false;
+    verdict->reason = reason;
+    verdict->entry = nullptr;
+}
+
 } // namespace
 
 Verdict Decide(const CallInputs& inputs) {
     Verdict verdict;
-    if (!DecideByLists(inputs, &verdict)) {
+    const bool byRule = !DecideByLists(inputs, &verdict);
+    if (byRule) {
         if (inputs.off)
             return Make(false, CallReason::None, E_FAIL);
         verdict = DecideByRule(inputs);
-        LetRepeatedCallThrough(inputs, &verdict);
     }
-    if (verdict.refuse && IsEmergencyNumber(inputs.caller.number)) {
-        verdict.refuse = false;
-        verdict.reason = CallReason::Emergency;
-        verdict.entry = nullptr;
+    if (verdict.refuse && IsEmergencyNumber(inputs.caller.number))
+        LetThrough(CallReason::Emergency, &verdict);
+
+    // The log is read once, and only for a call about to be refused. The blocked
+    // numbers refuse a number the user called all the same.
+    CallLogFacts logged;
+    if (verdict.refuse && inputs.callLog) {
+        const Profile* profile = inputs.profile;
+        const bool askCalled =
+            byRule && profile && profile->calledDays != 0 && inputs.caller.number[0] != L'\0';
+        if (FAILED(inputs.callLog->Look(askCalled ? inputs.caller.number : nullptr,
+                                        askCalled ? profile->calledDays : 0, inputs.now, &logged)))
+            logged = CallLogFacts{};
+    }
+    if (verdict.refuse && logged.called) {
+        LetThrough(CallReason::Called, &verdict);
+        verdict.loggedCall = logged.calledAt;
+    }
+    if (byRule)
+        LetRepeatedCallThrough(inputs, &verdict);
+    if (verdict.refuse && logged.paused) {
+        LetThrough(CallReason::EmergencyPause, &verdict);
+        verdict.loggedCall = logged.emergencyAt;
     }
     // Never end a call while the user talks on another: such a call is let through.
     if (verdict.refuse && inputs.caller.talking) {

@@ -50,6 +50,34 @@ protected:
     ~CategoryLookup() = default;
 };
 
+// How long nothing is refused after the user calls an emergency number, from the
+// start of that call: the callback of the services comes from numbers nobody knows.
+const DWORD kEmergencyPauseMinutes = 120;
+
+// What the phone's call log tells of one call.
+struct CallLogFacts {
+    bool called = false;      // the user called the number within the days asked about
+    SYSTEMTIME calledAt = {}; // local start of the newest such call
+    // The user called an emergency number less than kEmergencyPauseMinutes ago, and has
+    // not ended the pause since: nothing is refused.
+    bool paused = false;
+    SYSTEMTIME emergencyAt = {}; // local start of that call
+    SYSTEMTIME pausedUntil = {}; // local end of the pause
+};
+
+// The phone's call log, asked once a call and only when the call would be refused.
+class CallLogLookup {
+public:
+    // number null (withheld, or the blocked numbers refuse it) or calledDays 0: the
+    // question whether the user called it is not asked. A log that cannot be read, or
+    // an entry that does not read, tells nothing: the facts stay as they are.
+    virtual HRESULT Look(LPCWSTR number, DWORD calledDays, const SYSTEMTIME& now,
+                         CallLogFacts* facts) = 0;
+
+protected:
+    ~CallLogLookup() = default;
+};
+
 struct CallInputs {
     // The profile in force for this call (borrowed); null when it could not be read,
     // and profileResult says why. Choosing it (the active profile, or one a timed
@@ -66,7 +94,8 @@ struct CallInputs {
     // also when no profile is in force (off).
     const NumberList* blocked = nullptr;
     const NumberList* allowed = nullptr;
-    bool off = false; // no profile is in force: only the lists screen
+    bool off = false;                 // no profile is in force: only the lists screen
+    CallLogLookup* callLog = nullptr; // borrowed; null: the log tells nothing
 };
 
 struct Verdict {
@@ -77,9 +106,13 @@ struct Verdict {
     HRESULT result = S_OK;
     // The entry of the number lists that decided (borrowed from the inputs' lists).
     const NumberList::Entry* entry = nullptr;
+    // Called, EmergencyPause: the local start of the call in the phone's log that decided.
+    SYSTEMTIME loggedCall = {};
 };
 
 // In order: while a call is talked on nothing is refused; an entry of the number lists
 // decides (the one with more fixed digits; allowed at a tie); otherwise the profile's
-// rule, and a repeated call let through; an emergency number is never refused.
+// rule, with a number the user called lately or a repeated call let through; an
+// emergency number is never refused, and nothing is while a pause after the user's
+// emergency call lasts.
 Verdict Decide(const CallInputs& inputs);

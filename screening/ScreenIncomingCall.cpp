@@ -1,6 +1,7 @@
 #include "screening/ScreenIncomingCall.h"
 #include "platform/LocalClock.h"
 #include "screening/CallNotification.h"
+#include "screening/CallLogLookup.h"
 #include "screening/CallRecording.h"
 #include "screening/CallerState.h"
 #include "screening/ContactCategories.h"
@@ -33,6 +34,8 @@ HRESULT ScreenIncomingCall(AppSettings& settings, HWND window) {
     inputs.categories = &categories;
     HistoryRepeats repeats;
     inputs.repeats = &repeats;
+    PhoneCallLog callLog;
+    inputs.callLog = &callLog;
 
     Verdict verdict = Decide(inputs);
     RejectCall(&verdict);
@@ -44,15 +47,20 @@ HRESULT ScreenIncomingCall(AppSettings& settings, HWND window) {
     return verdict.result;
 }
 
-void ScreenBlockAllCall(DWORD repeatMinutes, bool allowedNumbers) {
+void ScreenBlockAllCall(DWORD repeatMinutes, bool allowedNumbers, DWORD calledDays) {
     // The request says block all: the decision needs neither the stored profile nor
-    // the contacts, so nothing is read before End but the caller, the history when the
-    // command says repeated calls get through, and the allowed numbers when it says so.
+    // the contacts, so nothing is read before End but the caller, the newest entries of
+    // the call log (as far back as the emergency pause and the command's called days
+    // reach), the history when the command says repeated calls get through, and the
+    // allowed numbers when it says so.
     Profile blockAll;
     blockAll.mode = ScreeningMode::BlockAll;
     blockAll.SetRepeatMinutes(repeatMinutes);
+    blockAll.SetCalledDays(calledDays);
+    PhoneCallLog callLog;
     CallInputs inputs;
     inputs.profile = &blockAll;
+    inputs.callLog = &callLog;
     HistoryRepeats repeats;
     if (blockAll.repeatMinutes)
         inputs.repeats = &repeats;

@@ -14,8 +14,9 @@
 HRESULT ScreenIncomingCall(AppSettings& settings, HWND window);
 
 // The block-all fast path: every call is refused, unless a call is being talked on, the
-// number is an emergency number, (repeatMinutes not 0, from the command) the number was
-// refused within that many minutes, or (allowedNumbers, from the command) it is on the
-// allowed numbers. Touches no COM, no resource library and no display beyond the key
-// press.
-void ScreenBlockAllCall(DWORD repeatMinutes = 0, bool allowedNumbers = false);
+// number is an emergency number, the user called an emergency number within the pause,
+// (calledDays not 0, from the command) the user called the number within that many
+// days, (repeatMinutes not 0, from the command) the number was refused within that many
+// minutes, or (allowedNumbers, from the command) it is on the allowed numbers. Touches
+// no COM, no resource library and no display beyond the key press.
+void ScreenBlockAllCall(DWORD repeatMinutes = 0, bool allowedNumbers = false, DWORD calledDays = 0);

@@ -5,6 +5,7 @@
 #include "platform/Device.h"
 #include "platform/Resources.h"
 #include "store/RegistryKey.h"
+#include "store/StoredTime.h"
 #include <strsafe.h>
 #include <string.h>
 #include <wchar.h>
@@ -15,6 +16,7 @@ const WCHAR kSampleValue[] = L"Sample";
 const WCHAR kActiveProfileValue[] = L"ActiveProfile";
 const WCHAR kActiveUntilValue[] = L"ActiveUntil";
 const WCHAR kNextProfileValue[] = L"NextProfile";
+const WCHAR kPauseEndedValue[] = L"PauseEndedAt";
 const WCHAR kNoticePrefix[] = L"OneTimeMsg";
 const WCHAR kProductName[] = L"Vespera";
 const UINT kNoticeIds[] = {190, 191, 192};
@@ -73,6 +75,35 @@ HRESULT ReadActiveProfileKeyName(WCHAR (&keyName)[kKeyNameChars]) {
         keyName[0] = L'\0';
         return HRESULT_FROM_WIN32(code);
     }
+    return S_OK;
+}
+
+HRESULT ReadPauseEndedAt(SYSTEMTIME* at) {
+    if (!at)
+        return E_INVALIDARG;
+    *at = SYSTEMTIME{};
+    RegistryKey key;
+    if (key.Open(HKEY_CURRENT_USER, kAppKeyPath, KEY_READ) != ERROR_SUCCESS)
+        return S_FALSE;
+    WCHAR text[kStoredSecondTextChars];
+    ReadFixedString(key, kPauseEndedValue, text, ARRAYSIZE(text));
+    if (!text[0] || FAILED(ParseStoredSecond(text, at))) {
+        *at = SYSTEMTIME{};
+        return S_FALSE;
+    }
+    return S_OK;
+}
+
+HRESULT WritePauseEndedAt(const SYSTEMTIME& at) {
+    WCHAR text[kStoredSecondTextChars];
+    HRESULT hr = FormatStoredSecond(at, text, ARRAYSIZE(text));
+    if (FAILED(hr))
+        return hr;
+    RegistryKey key;
+    if (key.Create(HKEY_CURRENT_USER, kAppKeyPath, nullptr, 0, KEY_READ | KEY_WRITE, nullptr) !=
+            ERROR_SUCCESS ||
+        key.WriteString(kPauseEndedValue, text, REG_SZ) != ERROR_SUCCESS)
+        return E_FAIL;
     return S_OK;
 }
 

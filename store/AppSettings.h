@@ -12,6 +12,12 @@ const int kNoticeValueNameChars = 30;
 // key name (then not read, and the result says so).
 HRESULT ReadActiveProfileKeyName(WCHAR (&keyName)[kKeyNameChars]);
 
+// "PauseEndedAt": when the user last ended a pause of screening after an emergency
+// call, as local time "YYYY-MM-DD hh:mm:ss"; a pause for a call that started at or
+// before it is over. S_FALSE, and a zero time, when none is stored or it does not read.
+HRESULT ReadPauseEndedAt(SYSTEMTIME* at);
+HRESULT WritePauseEndedAt(const SYSTEMTIME& at);
+
 class AppSettings {
 public:
     AppSettings();

@@ -160,6 +160,8 @@ void CallRecord::Release() {
     mode = 0;
     repeatMinutes = 0;
     entry = L"";
+    loggedCall = SYSTEMTIME{};
+    hasLoggedCall = false;
 }
 
 HRESULT CallRecord::Set(const SYSTEMTIME& at, bool isRefused, CallReason why, LPCWSTR callerNumber,
@@ -180,19 +182,21 @@ HRESULT CallRecord::Set(const SYSTEMTIME& at, bool isRefused, CallReason why, LP
     hr = StringCchPrintfW(minutesText, ARRAYSIZE(minutesText), L"%lu", minutes);
     if (FAILED(hr))
         return hr;
-    const LPCWSTR texts[kMaxRecordTexts] = {stamp,
-                                            isRefused ? kRefused : kAllowed,
-                                            word,
-                                            callerNumber ? callerNumber : L"",
-                                            callerName ? callerName : L"",
-                                            profile ? profile : L"",
-                                            modeText,
-                                            IsNumberListReason(why) ? listEntry : minutesText};
+    const LPCWSTR texts[kMaxRecordTexts] = {
+        stamp,
+        isRefused ? kRefused : kAllowed,
+        word,
+        callerNumber ? callerNumber : L"",
+        callerName ? callerName : L"",
+        profile ? profile : L"",
+        modeText,
+        IsNumberListReason(why) || IsCallLogReason(why) ? listEntry : minutesText};
     // The eighth text only where it tells something: older readers see seven texts. An
     // empty one would end the list.
-    const bool eighth = why == CallReason::Repeated
-                            ? minutes != 0
-                            : IsNumberListReason(why) && listEntry && listEntry[0];
+    const bool eighth =
+        why == CallReason::Repeated
+            ? minutes != 0
+            : (IsNumberListReason(why) || IsCallLogReason(why)) && listEntry && listEntry[0];
     const UINT used = eighth ? kMaxRecordTexts : kRecordTexts;
     size_t total = 1; // the list's closing terminator
     for (UINT i = 0; i < used; ++i)
@@ -272,6 +276,8 @@ HRESULT CallRecord::Parse(DWORD type, const BYTE* data, DWORD bytes) {
         repeatMinutes = parsedMinutes;
     if (IsNumberListReason(reason))
         entry = eighth;
+    if (IsCallLogReason(reason) && eighth[0] && SUCCEEDED(ParseStoredSecond(eighth, &loggedCall)))
+        hasLoggedCall = true;
     return S_OK;
 }
 

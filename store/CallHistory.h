@@ -19,7 +19,9 @@ const UINT kHistoryTimeChars = 20; // "YYYY-MM-DD hh:mm:ss" and its terminator
 // phone gave, the profile's name, the mode as decimal text; a call let through as a
 // repeated call adds an eighth, the profile's minutes as decimal text, and a call that an
 // entry of the number lists decided adds the entry as the lists store it (the entry as
-// typed, a TAB and the label when it has one); readers that know seven texts ignore it.
+// typed, a TAB and the label when it has one), and a call that the phone's call log let
+// through adds the local start of the logged call that did, "YYYY-MM-DD hh:mm:ss";
+// readers that know seven texts ignore it.
 // Held as the stored block.
 class CallRecord {
 public:
@@ -28,7 +30,8 @@ public:
     CallRecord(const CallRecord&) = delete;
     CallRecord& operator=(const CallRecord&) = delete;
 
-    // Builds the record; null texts are stored empty. E_INVALIDARG for reason None.
+    // Builds the record; null texts are stored empty. E_INVALIDARG for reason None. The
+    // entry is the lists' entry, or the logged call's stored time, by the reason.
     HRESULT Set(const SYSTEMTIME& when, bool refused, CallReason reason, LPCWSTR number,
                 LPCWSTR name, LPCWSTR profileName, DWORD mode, DWORD repeatMinutes = 0,
                 LPCWSTR entry = nullptr);
@@ -51,6 +54,9 @@ public:
     DWORD mode = 0;
     DWORD repeatMinutes = 0; // 0 when the record holds none
     LPCWSTR entry = L"";     // the number lists' entry that decided; "" when none
+    // The call of the phone's log that let this one through, when the record holds one.
+    SYSTEMTIME loggedCall = {};
+    bool hasLoggedCall = false;
 
 private:
     void Release();

@@ -8,7 +8,7 @@ const LPCWSTR kWords[] = {L"all",          L"unknown",       L"contact",        
                           L"number-shown", L"listed",        L"not-listed",     L"category",
                           L"not-category", L"no-categories", L"store-failed",   L"no-profile",
                           L"talking",      L"repeated",      L"allowed-number", L"blocked-number",
-                          L"emergency"};
+                          L"emergency",    L"called",        L"emergency-pause"};
 
 } // namespace
 

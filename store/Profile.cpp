@@ -11,6 +11,7 @@ const WCHAR kModeValue[] = L"Mode";
 const WCHAR kCategoryValue[] = L"Category";
 const WCHAR kContactsValue[] = L"Contacts";
 const WCHAR kRepeatMinutesValue[] = L"RepeatMinutes";
+const WCHAR kCalledDaysValue[] = L"CalledDays";
 const REGSAM kReadAccess = KEY_READ;
 const REGSAM kReadWriteAccess = KEY_READ | KEY_WRITE;
 
@@ -150,6 +151,16 @@ HRESULT Profile::SetCategory(LPCWSTR text) {
 HRESULT Profile::SetMode(ScreeningMode newMode) {
     if (newMode != mode) {
         mode = newMode;
+        modified = 1;
+    }
+    return S_OK;
+}
+
+HRESULT Profile::SetCalledDays(DWORD days) {
+    if (days > kMaxCalledDays)
+        days = kMaxCalledDays;
+    if (days != calledDays) {
+        calledDays = days;
         modified = 1;
     }
     return S_OK;
@@ -331,6 +342,10 @@ HRESULT Profile::Load(LPCWSTR subKeyName, DWORD maxTextChars) {
     if (key.ReadDword(kRepeatMinutesValue, &storedRepeat) != ERROR_SUCCESS)
         storedRepeat = 0;
     repeatMinutes = storedRepeat > kMaxRepeatMinutes ? kMaxRepeatMinutes : storedRepeat;
+    DWORD storedDays = 0;
+    if (key.ReadDword(kCalledDaysValue, &storedDays) != ERROR_SUCCESS)
+        storedDays = 0;
+    calledDays = storedDays > kMaxCalledDays ? kMaxCalledDays : storedDays;
 
     contacts.Release();
     // A short list is read in one go; a longer one is measured first.
@@ -395,6 +410,12 @@ HRESULT Profile::Save() {
         if (key.WriteDword(kRepeatMinutesValue, repeatMinutes) != ERROR_SUCCESS)
             return E_FAIL;
     } else if (!DeleteSucceeded(key.DeleteValue(kRepeatMinutesValue))) {
+        return E_FAIL;
+    }
+    if (calledDays != 0) {
+        if (key.WriteDword(kCalledDaysValue, calledDays) != ERROR_SUCCESS)
+            return E_FAIL;
+    } else if (!DeleteSucceeded(key.DeleteValue(kCalledDaysValue))) {
         return E_FAIL;
     }
     if (contacts.empty()) {

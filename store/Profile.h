@@ -9,6 +9,9 @@ const int kProfileKeyPathChars = 260;
 // Longest window in which a repeated call is let through; longer stored values are cut
 // to it.
 const DWORD kMaxRepeatMinutes = 60;
+// Longest look back into the phone's call log for numbers the user called; longer
+// stored values are cut to it.
+const DWORD kMaxCalledDays = 365;
 // The longest name or category a call is screened with, terminator included: a stored
 // text beyond it is not read, and the profile counts as one that does not read.
 const DWORD kCallPathTextChars = 256;
@@ -63,6 +66,8 @@ public:
     // 0: repeated calls are screened like any other; more than kMaxRepeatMinutes is
     // taken as kMaxRepeatMinutes.
     HRESULT SetRepeatMinutes(DWORD minutes);
+    // 0: off; more than kMaxCalledDays is taken as kMaxCalledDays.
+    HRESULT SetCalledDays(DWORD days);
     HRESULT AddContact(DWORD oid);
     HRESULT RemoveContact(DWORD oid);
     HRESULT ClearContacts();
@@ -94,6 +99,8 @@ public:
     ScreeningMode mode = ScreeningMode::Off;
     // A caller refused within this many minutes gets through on calling again; 0: off.
     DWORD repeatMinutes = 0;
+    // A caller the user called within this many days gets through; 0: off.
+    DWORD calledDays = 0;
 
 private:
     HRESULT ReplaceText(LPWSTR* field, LPCWSTR text);

@@ -461,8 +461,8 @@ TEST_P(ProfileEditorTest, SpinnerTurnsWithLeftAndRightAndLetsUpAndDownMoveOn) {
 
 namespace {
 
-std::vector<std::wstring> RepeatEntries(HWND dialog) {
-    HWND selector = GetDlgItem(dialog, IDC_REPEAT);
+std::vector<std::wstring> RepeatEntries(HWND dialog, int id = IDC_REPEAT) {
+    HWND selector = GetDlgItem(dialog, id);
     const bool combo = IsPocketPCSelector(selector);
     std::vector<std::wstring> entries;
     const int count =
@@ -476,8 +476,8 @@ std::vector<std::wstring> RepeatEntries(HWND dialog) {
     return entries;
 }
 
-int SelectedRepeat(HWND dialog) {
-    HWND selector = GetDlgItem(dialog, IDC_REPEAT);
+int SelectedRepeat(HWND dialog, int id = IDC_REPEAT) {
+    HWND selector = GetDlgItem(dialog, id);
     return static_cast<int>(
         SendMessageW(selector, IsPocketPCSelector(selector) ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
 }
@@ -561,6 +561,33 @@ TEST_P(ProfileEditorTest, AStoredNumberOfMinutesIsShownAndKeptUntilAnotherIsChos
     EXPECT_FALSE(ValueExists(ProfilePath(profile).c_str(), L"RepeatMinutes"));
 }
 
+// "Let numbers I called through": a stored number of days in its place, a choice saved
+// with Done, Off stored as no value.
+TEST_P(ProfileEditorTest, CalledDaysAreShownInPlaceAndSavedWithDone) {
+    Profile profile;
+    SaveStored(&profile, L"Called", ScreeningMode::BlockUnknown, {});
+    ASSERT_EQ(ERROR_SUCCESS, SetRawDword(ProfilePath(profile).c_str(), L"CalledDays", 14));
+    ASSERT_EQ(S_OK, profile.Load(profile.keyName));
+    auto choose = [&](int entry) {
+        return [&, entry](HWND dialog) {
+            Settle(dialog);
+            EXPECT_EQ(
+                (std::vector<std::wstring>{L"Off", L"1 day", L"7 days", L"14 days", L"30 days"}),
+                RepeatEntries(dialog, IDC_CALLED));
+            EXPECT_EQ(3, SelectedRepeat(dialog, IDC_CALLED));
+            SendMessageW(GetDlgItem(dialog, IDC_CALLED), IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL,
+                         entry, 0);
+            Command(dialog, IDOK);
+        };
+    };
+    ASSERT_EQ(S_OK, Edit(&profile, {choose(4)}));
+    EXPECT_EQ(30u, profile.calledDays);
+    ASSERT_EQ(ERROR_SUCCESS, SetRawDword(ProfilePath(profile).c_str(), L"CalledDays", 14));
+    ASSERT_EQ(S_OK, profile.Load(profile.keyName));
+    ASSERT_EQ(S_OK, Edit(&profile, {choose(0)}));
+    EXPECT_FALSE(ValueExists(ProfilePath(profile).c_str(), L"CalledDays"));
+}
+
 // The phone's keys, through the dialog's own loop: Up and Down go from field to field
 // (in the contact list from row to row first), Left and Right stay with the field, and
 // Action on a row or on the spinner leaves the editor open.
@@ -570,7 +597,7 @@ TEST_P(ProfileEditorTest, UpAndDownMoveBetweenFieldsAndActionNeverCloses) {
     Profile profile;
     SaveStored(&profile, L"Keys", ScreeningMode::BlockListed,
                {oids["Ada Byron"], oids["Charles Babbage"]});
-    HWND name = nullptr, selector = nullptr, repeat = nullptr, list = nullptr;
+    HWND name = nullptr, selector = nullptr, repeat = nullptr, called = nullptr, list = nullptr;
     auto press = [](WPARAM key) {
         return [key](HWND) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); };
     };
@@ -586,6 +613,7 @@ TEST_P(ProfileEditorTest, UpAndDownMoveBetweenFieldsAndActionNeverCloses) {
                                           name = GetDlgItem(dialog, IDC_NAME);
                                           selector = GetDlgItem(dialog, IDC_MODE);
                                           repeat = GetDlgItem(dialog, IDC_REPEAT);
+                                          called = GetDlgItem(dialog, IDC_CALLED);
                                           list = GetDlgItem(dialog, IDC_CONTACTS);
                                           SetFocus(name);
                                           SendMessageW(name, EM_SETSEL, 2, 2);
@@ -609,6 +637,8 @@ TEST_P(ProfileEditorTest, UpAndDownMoveBetweenFieldsAndActionNeverCloses) {
                                       press(VK_RETURN),
                                       expect(&repeat, 0),
                                       press(VK_DOWN),
+                                      expect(&called, 0),
+                                      press(VK_DOWN),
                                       expect(&list, 0),
                                       press(VK_DOWN),
                                       expect(&list, 1),
@@ -618,6 +648,8 @@ TEST_P(ProfileEditorTest, UpAndDownMoveBetweenFieldsAndActionNeverCloses) {
                                       expect(&list, 1),
                                       press(VK_UP),
                                       expect(&list, 0),
+                                      press(VK_UP),
+                                      expect(&called, 0),
                                       press(VK_UP),
                                       expect(&repeat, 0),
                                       press(VK_UP),
@@ -1063,35 +1095,47 @@ TEST_P(EditorScreenTest, FieldsLieAboveTheSoftKeyBarAndTheListFillsTheRest) {
     auto press = [](WPARAM key) {
         return [key](HWND) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); };
     };
-    EXPECT_EQ(E_FAIL,
-              Edit(&profile, {[&](HWND dialog) {
-                                  Settle(dialog);
-                                  RECT previous = {};
-                                  for (int id : {IDC_NAME_HEADING, IDC_NAME, IDC_MODE_HEADING,
-                                                 IDC_MODE, IDC_REPEAT_HEADING, IDC_REPEAT,
-                                                 IDC_AREA_HEADING, IDC_CONTACTS}) {
-                                      RECT bounds = fits(dialog, id);
-                                      EXPECT_GE(bounds.top, previous.bottom) << "overlaps " << id;
-                                      previous = bounds;
-                                  }
-                                  // The list reaches down to the margin above the bar.
-                                  RECT client = {};
-                                  GetClientRect(dialog, &client);
-                                  MapWindowPoints(dialog, nullptr,
-                                                  reinterpret_cast<POINT*>(&client), 2);
-                                  EXPECT_LE(client.bottom - previous.bottom, ScaleY(10));
-                                  // At least one whole row shows.
-                                  EXPECT_TRUE(rowShows(GetDlgItem(dialog, IDC_CONTACTS), 0));
-                                  SetFocus(GetDlgItem(dialog, IDC_CONTACTS));
-                              },
-                              press(VK_DOWN), press(VK_DOWN),
-                              [&](HWND dialog) {
-                                  HWND list = GetDlgItem(dialog, IDC_CONTACTS);
-                                  EXPECT_EQ(2, SelectedRow(dialog));
-                                  EXPECT_TRUE(rowShows(list, 2)) << "the selected row shows";
-                                  PickMode(dialog, ScreeningMode::BlockCategory);
-                                  fits(dialog, IDC_CATEGORY);
-                              }}));
+    EXPECT_EQ(
+        E_FAIL,
+        Edit(&profile, {[&](HWND dialog) {
+                            Settle(dialog);
+                            // Each field with the focus shows with its heading; where
+                            // the form scrolls, the places are compared on the form.
+                            RECT previous = {};
+                            int scrolled = 0;
+                            const int fields[][2] = {{IDC_NAME_HEADING, IDC_NAME},
+                                                     {IDC_MODE_HEADING, IDC_MODE},
+                                                     {IDC_REPEAT_HEADING, IDC_REPEAT},
+                                                     {IDC_CALLED_HEADING, IDC_CALLED},
+                                                     {IDC_AREA_HEADING, IDC_CONTACTS}};
+                            for (const auto& field : fields) {
+                                SetFocus(GetDlgItem(dialog, field[1]));
+                                scrolled = GetScrollPos(dialog, SB_VERT);
+                                for (int id : field) {
+                                    RECT bounds = fits(dialog, id);
+                                    OffsetRect(&bounds, 0, scrolled);
+                                    EXPECT_GE(bounds.top, previous.bottom) << "overlaps " << id;
+                                    previous = bounds;
+                                }
+                            }
+                            // The list reaches down to the margin above the bar.
+                            RECT client = {};
+                            GetClientRect(dialog, &client);
+                            MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
+                            EXPECT_LE(client.bottom - (previous.bottom - scrolled), ScaleY(10));
+                            // At least one whole row shows.
+                            EXPECT_TRUE(rowShows(GetDlgItem(dialog, IDC_CONTACTS), 0));
+                            SetFocus(GetDlgItem(dialog, IDC_CONTACTS));
+                        },
+                        press(VK_DOWN), press(VK_DOWN),
+                        [&](HWND dialog) {
+                            HWND list = GetDlgItem(dialog, IDC_CONTACTS);
+                            EXPECT_EQ(2, SelectedRow(dialog));
+                            EXPECT_TRUE(rowShows(list, 2)) << "the selected row shows";
+                            PickMode(dialog, ScreeningMode::BlockCategory);
+                            SetFocus(GetDlgItem(dialog, IDC_CATEGORY));
+                            fits(dialog, IDC_CATEGORY);
+                        }}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Phones, EditorScreenTest,
@@ -1167,6 +1211,11 @@ TEST_P(ProfileEditorTest, DISABLED_Screenshots) {
     Edit(&listed, {[&](HWND dialog) { Settle(dialog); },
                    [&](HWND dialog) {
                        shoot(dialog, L"list");
+                       // Where the form scrolls, the list comes into view with the focus.
+                       SetFocus(GetDlgItem(dialog, IDC_CONTACTS));
+                   },
+                   [&](HWND dialog) {
+                       shoot(dialog, L"list-focused");
                        Command(dialog, IDM_REMOVE_ALL_CONTACTS);
                    },
                    [&](HWND dialog) { shoot(dialog, L"empty-list"); }});

@@ -3,6 +3,7 @@
 #include "platform/Cursor.h"
 #include "platform/Resources.h"
 #include "resources/ResourceIds.h"
+#include "screening/CallLogLookup.h"
 #include "store/NumberList.h"
 #include <strsafe.h>
 
@@ -119,6 +120,11 @@ HRESULT HistoryList::FormatDetail(const CallRecord& record, LPWSTR buffer, UINT 
     if (IsNumberListReason(record.reason) &&
         SUCCEEDED(FormatNumberEntry(record.entry, nullptr, entry, ARRAYSIZE(entry))) &&
         SUCCEEDED(StringCchPrintfW(repeated, ARRAYSIZE(repeated), reason.Get(), entry)))
+        why = repeated;
+    // The call log's reasons tell the logged call: how long ago, or the pause's hours.
+    if (IsCallLogReason(record.reason) && record.hasLoggedCall &&
+        SUCCEEDED(FormatLoggedCallReason(record.reason, record.loggedCall, record.when, false,
+                                         repeated, ARRAYSIZE(repeated))))
         why = repeated;
     HRESULT hr = StringCchCopyW(buffer, chars, why);
     if (SUCCEEDED(hr) && record.profileName[0]) {

@@ -15,10 +15,15 @@ const UINT kApplyModeDelay = 500; // ms
 const int kNameChars = 50;
 const int kCategoryChars = 100;
 const int kModeCount = 7; // BlockAll to AllowCategory
-// What "Let repeated calls through" offers; a stored value of another number of minutes
-// is offered beside these, in its place by length.
+// What "Let repeated calls through" offers (minutes) and "Let numbers I called through"
+// (days); a stored value of another number is offered beside these, in its place by
+// length.
 const DWORD kRepeatChoices[] = {0, 3, 5, 15};
-const int kMaxRepeatEntries = ARRAYSIZE(kRepeatChoices) + 1;
+const DWORD kCalledChoices[] = {0, 1, 7, 30};
+const int kMaxChoiceEntries = 5;
+static_assert(ARRAYSIZE(kRepeatChoices) < kMaxChoiceEntries &&
+                  ARRAYSIZE(kCalledChoices) < kMaxChoiceEntries,
+              "room for the stored value");
 const int kRepeatTextChars = 64;
 
 const DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST;
@@ -52,25 +57,30 @@ const StackedControl kStack[] = {
     {IDC_NAME_HEADING, Place::Heading},   {IDC_NAME, Place::Field},
     {IDC_MODE_HEADING, Place::Heading},   {IDC_MODE, Place::Field},
     {IDC_REPEAT_HEADING, Place::Heading}, {IDC_REPEAT, Place::Field},
+    {IDC_CALLED_HEADING, Place::Heading}, {IDC_CALLED, Place::Field},
     {IDC_AREA_HEADING, Place::Heading},   {IDC_CONTACTS, Place::Rest},
     {IDC_CATEGORY, Place::SamePlace},
 };
 // Gaps at 96 dpi: above the first heading, above every other heading, below a heading.
 const int kTopGap = 3;
 const int kGroupGap = 5;
+// The rows the contact list shows on a form that scrolls.
+const int kScrolledListRows = 3;
 const int kHeadingGap = 1;
 const int kBoldControls[] = {IDC_NAME_HEADING, IDC_MODE_HEADING, IDC_REPEAT_HEADING,
-                             IDC_AREA_HEADING};
+                             IDC_CALLED_HEADING, IDC_AREA_HEADING};
 const UINT kContactCommands[] = {IDM_ADD_CONTACT, IDM_REMOVE_CONTACT, IDM_REMOVE_ALL_CONTACTS};
 
 enum class ModeClass { Plain, List, Category };
 
-// The entries of the repeat selector, shortest first: the usual choices and the record's
-// own number of minutes when it is none of them.
-int RepeatEntries(DWORD stored, DWORD (&entries)[kMaxRepeatEntries]) {
+// The entries of a number selector, shortest first: the usual choices and the record's
+// own number when it is none of them.
+template <size_t kChoices>
+int ChoiceEntries(const DWORD (&choices)[kChoices], DWORD stored,
+                  DWORD (&entries)[kMaxChoiceEntries]) {
     int count = 0;
     bool placed = false;
-    for (DWORD choice : kRepeatChoices) {
+    for (DWORD choice : choices) {
         if (!placed && stored <= choice) {
             if (stored != choice)
                 entries[count++] = stored;
@@ -83,12 +93,13 @@ int RepeatEntries(DWORD stored, DWORD (&entries)[kMaxRepeatEntries]) {
     return count;
 }
 
-HRESULT FormatRepeatEntry(DWORD minutes, LPWSTR text, UINT chars) {
-    if (minutes == 0)
+// "Off", "1 minute", "5 minutes"; "1 day", "7 days".
+HRESULT FormatChoiceEntry(DWORD value, UINT one, UINT many, LPWSTR text, UINT chars) {
+    if (value == 0)
         return StringCchCopyW(text, chars, ResourceText(IDS_REPEAT_OFF).Get());
-    if (minutes == 1)
-        return StringCchCopyW(text, chars, ResourceText(IDS_REPEAT_ONE_MINUTE).Get());
-    return StringCchPrintfW(text, chars, ResourceText(IDS_REPEAT_MINUTES).Get(), minutes);
+    if (value == 1)
+        return StringCchCopyW(text, chars, ResourceText(one).Get());
+    return StringCchPrintfW(text, chars, ResourceText(many).Get(), value);
 }
 
 ModeClass ClassOf(ScreeningMode mode) {
@@ -131,6 +142,7 @@ public:
             hr = CopyContacts(record, &copy);
         copy.SetMode(record.mode);
         copy.SetRepeatMinutes(record.repeatMinutes);
+        copy.SetCalledDays(record.calledDays);
         modified = record.modified;
         return hr;
     }
@@ -146,6 +158,7 @@ public:
         record->SetCategory(copy.category);
         record->SetMode(copy.mode);
         record->SetRepeatMinutes(copy.repeatMinutes);
+        record->SetCalledDays(copy.calledDays);
         bool same = record->contacts.size() == copy.contacts.size();
         for (UINT i = 0; same && i < copy.contacts.size(); ++i)
             same = record->contacts[i] == copy.contacts[i];
@@ -275,6 +288,9 @@ LRESULT ProfileEditor::HandleMessage(HWND window, UINT message, WPARAM wParam, L
         if (modeSelector)
             Layout();
         return 0;
+    case WM_VSCROLL:
+        OnVerticalScroll(LOWORD(wParam));
+        return 0;
     case WM_NOTIFY: {
         return AnswerNotify(OnNotify(reinterpret_cast<const NMHDR*>(lParam)));
     }
@@ -331,11 +347,23 @@ HRESULT ProfileEditor::Initialise() {
     hr = FillModeSelector();
     if (FAILED(hr))
         return hr;
-    // The layout puts it in its place below the mode.
-    hr = CreateRepeatSelector(IsPocketPC() ? ScaleY(75) : ScaleY(80));
-    if (FAILED(hr))
-        return hr;
-    hr = FillRepeatSelector();
+    // The layout puts them in their places below the mode.
+    DWORD entries[kMaxChoiceEntries];
+    hr = CreateChoice(IDC_REPEAT, IDC_REPEAT_ARROWS, IsPocketPC() ? ScaleY(75) : ScaleY(80),
+                      ChoiceEntries(kRepeatChoices, profile->repeatMinutes, entries),
+                      &repeatSelector, &repeatArrows);
+    if (SUCCEEDED(hr))
+        hr = FillNumberSelector(repeatSelector, entries,
+                                ChoiceEntries(kRepeatChoices, profile->repeatMinutes, entries),
+                                profile->repeatMinutes, IDS_REPEAT_ONE_MINUTE, IDS_REPEAT_MINUTES);
+    if (SUCCEEDED(hr))
+        hr = CreateChoice(IDC_CALLED, IDC_CALLED_ARROWS, IsPocketPC() ? ScaleY(75) : ScaleY(80),
+                          ChoiceEntries(kCalledChoices, profile->calledDays, entries),
+                          &calledSelector, &calledArrows);
+    if (SUCCEEDED(hr))
+        hr = FillNumberSelector(calledSelector, entries,
+                                ChoiceEntries(kCalledChoices, profile->calledDays, entries),
+                                profile->calledDays, IDS_CALLED_ONE_DAY, IDS_CALLED_DAYS);
     if (FAILED(hr))
         return hr;
     // Binding lays the dialog out.
@@ -364,6 +392,8 @@ HRESULT ProfileEditor::Initialise() {
     SetWindowPos(modeSelector, nameField, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     SetWindowPos(repeatSelector, modeSelector, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    SetWindowPos(calledSelector, repeatSelector, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     initialised = 1;
 
     if (IsPocketPC()) {
@@ -385,13 +415,6 @@ HRESULT ProfileEditor::Initialise() {
 
 HRESULT ProfileEditor::CreateModeSelector(int y) {
     return CreateChoice(IDC_MODE, IDC_MODE_ARROWS, y, kModeCount, &modeSelector, &modeArrows);
-}
-
-HRESULT ProfileEditor::CreateRepeatSelector(int y) {
-    DWORD entries[kMaxRepeatEntries];
-    return CreateChoice(IDC_REPEAT, IDC_REPEAT_ARROWS, y,
-                        RepeatEntries(profile->repeatMinutes, entries), &repeatSelector,
-                        &repeatArrows);
 }
 
 HRESULT ProfileEditor::CreateChoice(int id, int arrowsId, int y, int entries, HWND* selector,
@@ -455,43 +478,59 @@ HRESULT ProfileEditor::FillModeSelector() {
     return S_OK;
 }
 
-HRESULT ProfileEditor::FillRepeatSelector() {
-    DWORD entries[kMaxRepeatEntries];
-    const int count = RepeatEntries(profile->repeatMinutes, entries);
+HRESULT ProfileEditor::FillNumberSelector(HWND selector, const DWORD* entries, int count,
+                                          DWORD stored, UINT one, UINT many) {
     for (int i = 0; i < count; ++i) {
         WCHAR text[kRepeatTextChars];
-        HRESULT hr = FormatRepeatEntry(entries[i], text, ARRAYSIZE(text));
+        HRESULT hr = FormatChoiceEntry(entries[i], one, many, text, ARRAYSIZE(text));
         if (FAILED(hr))
             return hr;
-        const LRESULT index =
-            SendMessageW(repeatSelector, IsPocketPC() ? CB_ADDSTRING : LB_ADDSTRING, 0,
-                         reinterpret_cast<LPARAM>(text));
+        const LRESULT index = SendMessageW(selector, IsPocketPC() ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                                           reinterpret_cast<LPARAM>(text));
         if (index < 0)
             return E_FAIL;
-        SendMessageW(repeatSelector, IsPocketPC() ? CB_SETITEMDATA : LB_SETITEMDATA, index,
-                     entries[i]);
-        if (entries[i] == profile->repeatMinutes)
-            SendMessageW(repeatSelector, IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
+        SendMessageW(selector, IsPocketPC() ? CB_SETITEMDATA : LB_SETITEMDATA, index, entries[i]);
+        if (entries[i] == stored)
+            SendMessageW(selector, IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
     }
     return S_OK;
 }
 
 void ProfileEditor::Layout() {
-    RECT client = {};
-    GetClientRect(hwnd, &client);
+    // Showing or hiding the scroll bar resizes the client area, which comes back here.
+    if (laying)
+        return;
+    laying = true;
+    for (int pass = 0; pass < 2; ++pass) {
+        RECT client = {};
+        GetClientRect(hwnd, &client);
+        const int width = client.right - client.left;
+        LayOut(client);
+        RECT after = {};
+        GetClientRect(hwnd, &after);
+        if (after.right - after.left == width)
+            break;
+    }
+    laying = false;
+    ShowSelectedContact();
+}
+
+void ProfileEditor::LayOut(const RECT& client) {
     const int margin = ScaleX(7);
     const int width = client.right - client.left - 2 * margin;
     // The list keeps the same gap below as on its sides, measured from the screen's edge.
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
-    const int bottom = client.bottom - (origin.x + margin);
+    const int bottomGap = origin.x + margin;
+    const int bottom = client.bottom - bottomGap;
 
     // Places the stack with the given gap above the headings, moving the controls when
-    // asked; gives the height left to the contact list.
-    auto stack = [&](int groupGap, bool move) {
+    // asked (shifted up by the scrolled distance); the list takes what is left down to
+    // the bottom, or listHeight when that is given. Gives the top of the list.
+    auto stack = [&](int groupGap, int listHeight, bool move) {
         int y = ScaleY(kTopGap);
         int placeTop = y;
-        int rest = 0;
+        int restTop = 0;
         bool first = true;
         for (const StackedControl& entry : kStack) {
             HWND control = GetDlgItem(hwnd, entry.id);
@@ -508,8 +547,10 @@ void ProfileEditor::Layout() {
             }
             if (entry.place == Place::Heading)
                 height = HeadingHeight(control, width);
-            else if (entry.place == Place::Rest)
-                rest = height = bottom > top ? bottom - top : 0;
+            else if (entry.place == Place::Rest) {
+                restTop = top;
+                height = listHeight ? listHeight : (bottom > top ? bottom - top : 0);
+            }
             if (move) {
                 // A drop-down list's window is only its closed part; it is moved with
                 // the height of its open list.
@@ -519,7 +560,7 @@ void ProfileEditor::Layout() {
                     SendMessageW(control, CB_GETDROPPEDCONTROLRECT, 0,
                                  reinterpret_cast<LPARAM>(&dropped)))
                     windowHeight = dropped.bottom - dropped.top;
-                MoveWindow(control, margin, top, width, windowHeight, TRUE);
+                MoveWindow(control, margin, top - scrollTop, width, windowHeight, TRUE);
                 FitArrows(control);
             }
             if (entry.place != Place::SamePlace) {
@@ -528,26 +569,133 @@ void ProfileEditor::Layout() {
             }
             first = false;
         }
-        return rest;
+        return restTop;
     };
-    // Where the screen is too short for a whole row of the list below the fields (a
-    // small Smartphone, where the long headings take two lines), the gaps between the
-    // groups go first.
+    // Where the screen is too short for the list's rows below the fields (a small
+    // Smartphone, where the long headings take two lines), the gaps between the groups
+    // go first; where that is not enough the form scrolls, as the phone's forms do, with
+    // the list as tall as its rows need.
+    // What the mode shows at the bottom needs a row of the list, or the category field.
+    const bool listShown = IsWindowVisible(contactListControl) != FALSE;
+    RECT categoryBounds = {};
+    GetWindowRect(categoryField, &categoryBounds);
+    const int needed = listShown                        ? ListRowSpace(1)
+                       : IsWindowVisible(categoryField) ? categoryBounds.bottom - categoryBounds.top
+                                                        : 0;
     int groupGap = ScaleY(kGroupGap);
-    if (stack(groupGap, false) < ListRowSpace())
+    if (bottom - stack(groupGap, 0, false) < needed)
         groupGap = 0;
-    stack(groupGap, true);
-    ShowSelectedContact();
+    const int listTop = stack(groupGap, 0, false);
+    int listHeight = 0;
+    contentHeight = client.bottom;
+    if (bottom - listTop < needed) {
+        listHeight = listShown ? ListRowSpace(kScrolledListRows) : needed;
+        contentHeight = listTop + listHeight + bottomGap;
+    }
+    const int page = client.bottom - client.top;
+    const int most = contentHeight > page ? contentHeight - page : 0;
+    scrollTop = scrollTop > most ? most : scrollTop < 0 ? 0 : scrollTop;
+    SCROLLINFO scroll = {};
+    scroll.cbSize = sizeof(scroll);
+    scroll.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    scroll.nMax = most ? contentHeight - 1 : 0;
+    scroll.nPage = most ? static_cast<UINT>(page) : 0;
+    scroll.nPos = scrollTop;
+    SetScrollInfo(hwnd, SB_VERT, &scroll, TRUE);
+    stack(groupGap, listHeight, true);
 }
 
-int ProfileEditor::ListRowSpace() {
+void ProfileEditor::ScrollTo(int top) {
+    if (top == scrollTop)
+        return;
+    scrollTop = top;
+    Layout();
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void ProfileEditor::ScrollIntoView(HWND control) {
+    if (!control || !IsChild(hwnd, control) || contentHeight == 0)
+        return;
+    // A spinner's arrows and a drop-down's parts belong to their field.
+    while (GetParent(control) != hwnd)
+        control = GetParent(control);
+    RECT client = {}, bounds = {};
+    GetClientRect(hwnd, &client);
+    GetWindowRect(control, &bounds);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&bounds), 2);
+    if (HasClass(control, WC_COMBOBOXW)) {
+        RECT closed = {};
+        GetClientRect(control, &closed);
+        bounds.bottom = bounds.top + closed.bottom;
+    }
+    // A field comes into view with its heading.
+    int heading = 0;
+    for (const StackedControl& entry : kStack) {
+        if (entry.place == Place::Heading)
+            heading = entry.id;
+        else if (GetDlgItem(hwnd, entry.id) == control)
+            break;
+    }
+    RECT headingBounds = {};
+    if (heading && GetWindowRect(GetDlgItem(hwnd, heading), &headingBounds)) {
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&headingBounds), 2);
+        bounds.top = headingBounds.top < bounds.top ? headingBounds.top : bounds.top;
+    }
+    const int gap = ScaleY(kGroupGap);
+    int top = scrollTop;
+    if (bounds.top - gap < client.top)
+        top += bounds.top - gap - client.top;
+    else if (bounds.bottom > client.bottom)
+        top += bounds.bottom - client.bottom + gap;
+    ScrollTo(top < 0 ? 0 : top);
+}
+
+void ProfileEditor::OnVerticalScroll(WORD request) {
+    RECT client = {};
+    GetClientRect(hwnd, &client);
+    const int page = client.bottom - client.top;
+    SCROLLINFO scroll = {};
+    scroll.cbSize = sizeof(scroll);
+    scroll.fMask = SIF_TRACKPOS;
+    GetScrollInfo(hwnd, SB_VERT, &scroll);
+    int top = scrollTop;
+    switch (request) {
+    case SB_LINEUP:
+        top -= ScaleY(16);
+        break;
+    case SB_LINEDOWN:
+        top += ScaleY(16);
+        break;
+    case SB_PAGEUP:
+        top -= page;
+        break;
+    case SB_PAGEDOWN:
+        top += page;
+        break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        top = scroll.nTrackPos;
+        break;
+    case SB_TOP:
+        top = 0;
+        break;
+    case SB_BOTTOM:
+        top = contentHeight;
+        break;
+    default:
+        return;
+    }
+    ScrollTo(top);
+}
+
+int ProfileEditor::ListRowSpace(int rows) {
     MEASUREITEMSTRUCT row = {};
     if (FAILED(contactList.MeasureItem(&row)))
         return 0;
     RECT window = {}, inside = {};
     GetWindowRect(contactListControl, &window);
     GetClientRect(contactListControl, &inside);
-    return static_cast<int>(row.itemHeight) + (window.bottom - window.top) -
+    return rows * static_cast<int>(row.itemHeight) + (window.bottom - window.top) -
            (inside.bottom - inside.top);
 }
 
@@ -593,15 +741,22 @@ ScreeningMode ProfileEditor::SelectedMode() const {
     return static_cast<ScreeningMode>(entry + 1);
 }
 
-DWORD ProfileEditor::SelectedRepeatMinutes() const {
-    if (!repeatSelector)
-        return profile->repeatMinutes;
-    const LRESULT entry =
-        SendMessageW(repeatSelector, IsPocketPC() ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+DWORD ProfileEditor::SelectedNumber(HWND selector, DWORD stored) const {
+    if (!selector)
+        return stored;
+    const LRESULT entry = SendMessageW(selector, IsPocketPC() ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
     if (entry < 0)
-        return profile->repeatMinutes;
+        return stored;
     return static_cast<DWORD>(
-        SendMessageW(repeatSelector, IsPocketPC() ? CB_GETITEMDATA : LB_GETITEMDATA, entry, 0));
+        SendMessageW(selector, IsPocketPC() ? CB_GETITEMDATA : LB_GETITEMDATA, entry, 0));
+}
+
+DWORD ProfileEditor::SelectedRepeatMinutes() const {
+    return SelectedNumber(repeatSelector, profile->repeatMinutes);
+}
+
+DWORD ProfileEditor::SelectedCalledDays() const {
+    return SelectedNumber(calledSelector, profile->calledDays);
 }
 
 bool ProfileEditor::UpdateDoneKey() {
@@ -645,6 +800,9 @@ HRESULT ProfileEditor::ApplyMode() {
     case ModeClass::Plain:
         break;
     }
+    // The form scrolls only while the list shows.
+    if (modeSelector)
+        Layout();
     UpdateDoneKey();
     return S_OK;
 }
@@ -669,6 +827,8 @@ HRESULT ProfileEditor::Commit() {
         hr = profile->SetMode(SelectedMode());
     if (SUCCEEDED(hr))
         hr = profile->SetRepeatMinutes(SelectedRepeatMinutes());
+    if (SUCCEEDED(hr))
+        hr = profile->SetCalledDays(SelectedCalledDays());
     if (FAILED(hr))
         SetFocus(nameField);
     return hr;
@@ -688,6 +848,11 @@ void ProfileEditor::UpdateMenu(HMENU menu) {
 }
 
 bool ProfileEditor::OnCommand(WORD id, WORD notification) {
+    // The field that takes the focus comes into view on a form that scrolls.
+    const bool control = id != IDM_DONE && id != IDM_CANCEL && GetDlgItem(hwnd, id);
+    if (control && (notification == EN_SETFOCUS || notification == LBN_SETFOCUS ||
+                    (notification == CBN_SETFOCUS && HasClass(GetDlgItem(hwnd, id), WC_COMBOBOXW))))
+        ScrollIntoView(GetDlgItem(hwnd, id));
     switch (id) {
     case IDM_DONE:
         if (SUCCEEDED(Commit()))
@@ -723,13 +888,20 @@ bool ProfileEditor::OnCommand(WORD id, WORD notification) {
 LRESULT ProfileEditor::OnNotify(const NMHDR* header) {
     if (!header)
         return 0;
-    if (header->idFrom == IDC_CONTACTS)
+    if (header->idFrom == IDC_CONTACTS) {
+        if (header->code == NM_SETFOCUS)
+            ScrollIntoView(contactListControl);
         return contactList.OnNotify(header);
-    if ((header->idFrom == IDC_MODE_ARROWS || header->idFrom == IDC_REPEAT_ARROWS) &&
-        header->code == UDN_DELTAPOS) {
+    }
+    if (header->code == UDN_DELTAPOS) {
+        HWND selector = header->idFrom == IDC_MODE_ARROWS     ? modeSelector
+                        : header->idFrom == IDC_REPEAT_ARROWS ? repeatSelector
+                        : header->idFrom == IDC_CALLED_ARROWS ? calledSelector
+                                                              : nullptr;
+        if (!selector)
+            return 0;
         // The phone's spinner turns its list box itself; desktop arrows only count.
-        StepChoice(header->idFrom == IDC_MODE_ARROWS ? modeSelector : repeatSelector,
-                   reinterpret_cast<const NMUPDOWN*>(header)->iDelta);
+        StepChoice(selector, reinterpret_cast<const NMUPDOWN*>(header)->iDelta);
         return TRUE; // the arrows keep their own position
     }
     return 0;
@@ -789,7 +961,8 @@ LRESULT CALLBACK ProfileEditor::SpinnerProcedure(HWND window, UINT message, WPAR
 
 void ProfileEditor::OnDestroy() {
     KillTimer(hwnd, kApplyModeTimer);
-    for (HWND* window : {&menuBar, &modeSelector, &modeArrows, &repeatSelector, &repeatArrows}) {
+    for (HWND* window : {&menuBar, &modeSelector, &modeArrows, &repeatSelector, &repeatArrows,
+                         &calledSelector, &calledArrows}) {
         if (*window) {
             DestroyWindow(*window);
             *window = nullptr;

@@ -37,6 +37,8 @@ public:
     ScreeningMode SelectedMode() const;
     // The minutes of the repeat selector's entry; the record's own when none is selected.
     DWORD SelectedRepeatMinutes() const;
+    // The days of "Let numbers I called through" likewise.
+    DWORD SelectedCalledDays() const;
 
     Profile* profile; // the caller's record
     ContactList contactList;
@@ -48,21 +50,36 @@ public:
     HWND categoryField = nullptr;
     HWND repeatSelector = nullptr; // owned
     HWND repeatArrows = nullptr;   // owned; Smartphone only
+    HWND calledSelector = nullptr; // owned
+    HWND calledArrows = nullptr;   // owned; Smartphone only
     DWORD initialised = 0;
+    // Where the fields do not fit the screen the form scrolls: how far, and how tall
+    // it is.
+    int scrollTop = 0;
+    int contentHeight = 0;
+    bool laying = false;
 
 private:
     bool IsPocketPC() const;
     HRESULT Initialise();
     HRESULT CreateModeSelector(int y);
     HRESULT FillModeSelector();
-    HRESULT CreateRepeatSelector(int y);
-    HRESULT FillRepeatSelector();
+    // Fills a selector of numbers (minutes, days) and selects the stored one; one and
+    // many are the formats of 1 and of more.
+    HRESULT FillNumberSelector(HWND selector, const DWORD* entries, int count, DWORD stored,
+                               UINT one, UINT many);
+    DWORD SelectedNumber(HWND selector, DWORD stored) const;
     // A choice control of this kind of phone: a drop-down list, or a spinner made of a
     // one-line list box and arrows (entries: how many the arrows step through).
     HRESULT CreateChoice(int id, int arrowsId, int y, int entries, HWND* selector, HWND* arrows);
     void Layout();
-    // The height one whole row of the contact list needs, its frame included.
-    int ListRowSpace();
+    void LayOut(const RECT& client);
+    // Scrolls the form so the control (and the heading above it) shows.
+    void ScrollIntoView(HWND control);
+    void ScrollTo(int top);
+    void OnVerticalScroll(WORD request);
+    // The height so many whole rows of the contact list need, its frame included.
+    int ListRowSpace(int rows);
     void FitArrows(HWND box);
     void ShowSelectedContact();
     void UpdateMenu(HMENU menu);
