@@ -1,5 +1,8 @@
 // The platform's call log through the real phone.dll, after real calls through phone.exe:
 // the order, the end, the structure's size, the strings' owner, the 500 kept, damage.
+#include "platform/LocalClock.h"
+#include "screening/CallLogLookup.h"
+#include "store/AppSettings.h"
 #include "support/CallLog.h"
 #include "support/Phone.h"
 #include "support/ScratchRegistry.h"
@@ -385,3 +388,111 @@ TEST_F(Storage, ADamagedEntryFailsAndTheNextOneStillReads) {
 }
 
 } // namespace
+
+// ---- The log as the screening reads it ----
+
+namespace {
+
+// The phone's log and Vespera's settings (for "PauseEndedAt"), with the clock and the
+// zone fixed: one hour east of UTC.
+class LoggedCalls : public ScratchRegistry {
+protected:
+    void SetUp() override {
+        ScratchRegistry::SetUp();
+        ASSERT_EQ(0u, Phone(L"calllog clear").exitCode);
+        TIME_ZONE_INFORMATION zone = {};
+        zone.Bias = -60;
+        SetTimeZoneForTesting(&zone);
+    }
+    void TearDown() override {
+        SetLocalNowForTesting(nullptr);
+        SetTimeZoneForTesting(nullptr);
+        Phone(L"calllog clear");
+        ScratchRegistry::TearDown();
+    }
+
+    // A local time on 8 December 2026, that many minutes (and seconds) on from 13:42.
+    static SYSTEMTIME Local(int minutes, int seconds = 0) {
+        SYSTEMTIME base = {2026, 12, 0, 8, 13, 42, 0, 0};
+        FILETIME file = {};
+        SystemTimeToFileTime(&base, &file);
+        ULARGE_INTEGER ticks = {{file.dwLowDateTime, file.dwHighDateTime}};
+        ticks.QuadPart += static_cast<LONGLONG>(minutes * 60 + seconds) * kTicksPerSecond;
+        file = {ticks.LowPart, ticks.HighPart};
+        SYSTEMTIME local = {};
+        FileTimeToSystemTime(&file, &local);
+        return local;
+    }
+    static std::wstring Call(const wchar_t* number, const SYSTEMTIME& start, bool outgoing = true) {
+        ULONGLONG ticks = 0;
+        EXPECT_EQ(S_OK, LocalToUniversal(start, &ticks));
+        return StoredCall(number, {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)},
+                          outgoing);
+    }
+    static CallLogFacts Look(const wchar_t* number, DWORD days, const SYSTEMTIME& now) {
+        PhoneCallLog log;
+        CallLogFacts facts;
+        EXPECT_EQ(S_OK, log.Look(number, days, now, &facts));
+        return facts;
+    }
+};
+
+} // namespace
+
+// Only outgoing calls count, compared by the caller's digits, within the days back from
+// now to the second; the newest such call is the one told.
+TEST_F(LoggedCalls, ANumberTheUserCalledCountsWithinTheDays) {
+    StoreCallLog({Call(L"+44 20 7946 0018", Local(-3 * 1440)), Call(L"020 7946 0018", Local(-1440)),
+                  Call(L"5550142", Local(-30), false)});
+    CallLogFacts facts = Look(L"0044 20 7946 0018", 1, Local(0));
+    EXPECT_TRUE(facts.called) << "exactly one day ago";
+    EXPECT_EQ(7, facts.calledAt.wDay);
+    EXPECT_EQ(13, facts.calledAt.wHour) << "told in local time";
+    EXPECT_FALSE(Look(L"0044 20 7946 0018", 1, Local(0, 1)).called);
+    facts = Look(L"02079460018", 7, Local(0, 1));
+    EXPECT_TRUE(facts.called);
+    EXPECT_EQ(7, facts.calledAt.wDay) << "the newest";
+    EXPECT_FALSE(Look(L"5550142", 30, Local(0)).called) << "a call the user did not make";
+    EXPECT_FALSE(Look(nullptr, 30, Local(0)).called);
+    EXPECT_FALSE(Look(L"02079460018", 0, Local(0)).called) << "the option is off";
+}
+
+// Two hours from the emergency call's start, to the minute, unless the user resumed
+// screening after the call began; an incoming call from the services is no pause.
+TEST_F(LoggedCalls, ThePauseAfterAnEmergencyCallLastsTwoHoursOrUntilResumed) {
+    StoreCallLog(
+        {Call(L"999", Local(-30), false), Call(L"112", Local(0)), Call(L"5550142", Local(5))});
+    EXPECT_FALSE(Look(nullptr, 0, Local(-2)).paused) << "before the call";
+    CallLogFacts facts = Look(nullptr, 0, Local(0));
+    EXPECT_TRUE(facts.paused) << "its first minute";
+    EXPECT_EQ(15, facts.pausedUntil.wHour);
+    EXPECT_EQ(42, facts.pausedUntil.wMinute);
+    EXPECT_EQ(13, facts.emergencyAt.wHour);
+    EXPECT_TRUE(Look(nullptr, 0, Local(119, 59)).paused) << "its last minute";
+    EXPECT_FALSE(Look(nullptr, 0, Local(120)).paused) << "over";
+    EXPECT_TRUE(Look(L"5550199", 7, Local(60)).paused) << "asked with a number too";
+
+    ASSERT_EQ(S_OK, WritePauseEndedAt(Local(-1)));
+    EXPECT_TRUE(Look(nullptr, 0, Local(10)).paused) << "resumed before the call";
+    ASSERT_EQ(S_OK, WritePauseEndedAt(Local(0)));
+    EXPECT_FALSE(Look(nullptr, 0, Local(10)).paused) << "resumed in the call's second";
+    ASSERT_EQ(ERROR_SUCCESS,
+              SetRawString(L"Software\\Quorvane\\Vespera", L"PauseEndedAt", L"soon"));
+    EXPECT_TRUE(Look(nullptr, 0, Local(10)).paused) << "a value that does not read";
+}
+
+// Damage is no call: a damaged entry is passed over, a log without order tells
+// nothing, and a call dated after now proves nothing.
+TEST_F(LoggedCalls, ADamagedLogTellsNothingAndNeverFails) {
+    StoreCallLog({Call(L"112", Local(-10)), Call(L"5550142", Local(-5)), Call(L"112", Local(30))});
+    StoreSlot(1, REG_SZ, L"garbage", 16);
+    CallLogFacts facts = Look(L"5550142", 1, Local(0));
+    EXPECT_TRUE(facts.paused) << "the call before the damaged entry";
+    EXPECT_EQ(32, facts.emergencyAt.wMinute) << "not the one dated in the future";
+    EXPECT_FALSE(facts.called);
+    StoreNext(700);
+    EXPECT_FALSE(Look(L"5550142", 1, Local(0)).paused);
+    StoreSlot(0, REG_BINARY, "\x01", 1);
+    StoreNext(1);
+    EXPECT_FALSE(Look(nullptr, 0, Local(0)).paused);
+}

@@ -316,3 +316,114 @@ TEST(SameCallerNumber, ComparesTheDigitsAsThePhoneDoes) {
     EXPECT_FALSE(SameCallerNumber(L"", L""));
     EXPECT_FALSE(SameCallerNumber(L"private", L"private"));
 }
+
+// ---- The phone's call log ----
+
+namespace {
+
+// The log's answer for one number the user called and one pause; records the questions.
+class FakeCallLog : public CallLogLookup {
+public:
+    HRESULT Look(LPCWSTR number, DWORD days, const SYSTEMTIME&, CallLogFacts* facts) override {
+        ++asked;
+        askedNumber = number ? number : L"(none)";
+        askedDays = days;
+        if (failure != S_OK)
+            return failure;
+        facts->called = called && number;
+        facts->calledAt = At(7, 30);
+        facts->paused = paused;
+        facts->emergencyAt = At(8, 15);
+        return S_OK;
+    }
+    bool called = false, paused = false;
+    HRESULT failure = S_OK;
+    int asked = 0;
+    std::wstring askedNumber;
+    DWORD askedDays = 0;
+};
+
+} // namespace
+
+// In every mode, a caller the rule refuses gets through when the user called the number
+// (never a withheld one), and every refused caller does during the pause after an
+// emergency call; the log is asked once, only for a refusal, and a log that cannot be
+// read leaves the refusal as it was.
+TEST_F(DecisionTest, TheCallLogLetsCalledNumbersAndEveryoneDuringThePauseThrough) {
+    for (const ModeRow& row : kRows) {
+        for (int kind = 0; kind < kKinds; ++kind) {
+            SCOPED_TRACE(testing::Message()
+                         << "mode " << static_cast<int>(row.mode) << ", kind " << kind);
+            Use(row.mode);
+            const Caller caller = MakeCaller(static_cast<Kind>(kind));
+            const Expected& rule = row.byKind[kind];
+            auto decide = [&](DWORD days, FakeCallLog* log) {
+                profile.SetCalledDays(days);
+                CallInputs inputs;
+                inputs.profile = &profile;
+                inputs.caller = caller;
+                inputs.categories = &categories;
+                inputs.callLog = log;
+                inputs.now = At(9, 0);
+                return Decide(inputs);
+            };
+            FakeCallLog called;
+            called.called = true;
+            Verdict verdict = decide(7, &called);
+            const bool letThrough = rule.refuse && caller.number[0];
+            EXPECT_EQ(rule.refuse && !letThrough, verdict.refuse);
+            EXPECT_EQ(Word(letThrough ? CR::Called : rule.reason), Word(verdict.reason));
+            EXPECT_EQ(rule.refuse ? 1 : 0, called.asked);
+            if (letThrough) {
+                EXPECT_EQ(caller.number, called.askedNumber);
+                EXPECT_EQ(7u, called.askedDays);
+                EXPECT_EQ(30, verdict.loggedCall.wMinute);
+            }
+            called.askedNumber.clear();
+            EXPECT_EQ(rule.refuse, decide(0, &called).refuse) << "the option is off";
+            EXPECT_EQ(rule.refuse ? L"(none)" : L"", called.askedNumber);
+
+            FakeCallLog paused;
+            paused.paused = true;
+            verdict = decide(0, &paused);
+            EXPECT_FALSE(verdict.refuse);
+            EXPECT_EQ(Word(rule.refuse ? CR::EmergencyPause : rule.reason), Word(verdict.reason));
+            if (rule.refuse)
+                EXPECT_EQ(15, verdict.loggedCall.wMinute);
+
+            FakeCallLog failing;
+            failing.called = failing.paused = true;
+            failing.failure = E_FAIL;
+            EXPECT_EQ(rule.refuse, decide(7, &failing).refuse) << "an unreadable log";
+        }
+    }
+}
+
+// The blocked numbers refuse a number the user called, but not during the pause, not
+// even while Off.
+TEST_F(DecisionTest, BlockedNumbersRefuseCalledNumbersButNotDuringThePause) {
+    NumberList blocked(NumberListKind::Blocked);
+    ASSERT_EQ(S_OK, blocked.Add(L"5550199", L""));
+    Use(ScreeningMode::BlockUnknown);
+    profile.SetCalledDays(30);
+    for (bool off : {false, true}) {
+        FakeCallLog log;
+        log.called = true;
+        CallInputs inputs;
+        inputs.profile = off ? nullptr : &profile;
+        inputs.off = off;
+        inputs.caller = MakeCaller(UnknownNumber);
+        inputs.blocked = &blocked;
+        inputs.callLog = &log;
+        inputs.now = At(9, 0);
+        Verdict verdict = Decide(inputs);
+        EXPECT_TRUE(verdict.refuse);
+        EXPECT_EQ(Word(CR::BlockedNumber), Word(verdict.reason));
+        EXPECT_EQ(L"(none)", log.askedNumber) << "a blocked number is not asked about";
+        log.paused = true;
+        verdict = Decide(inputs);
+        EXPECT_FALSE(verdict.refuse);
+        EXPECT_EQ(Word(CR::EmergencyPause), Word(verdict.reason));
+        EXPECT_EQ(nullptr, verdict.entry);
+    }
+}

@@ -92,12 +92,13 @@ protected:
 
     // Saves the mode's profile as the only one and makes it active through Vespera's
     // own window, which registers the broker request that goes with the mode.
-    void Activate(ScreeningMode mode, DWORD repeatMinutes = 0) {
+    void Activate(ScreeningMode mode, DWORD repeatMinutes = 0, DWORD calledDays = 0) {
         RegDeleteTreeW(HKEY_CURRENT_USER, kAppKey);
         Profile profile;
         ASSERT_EQ(S_OK, profile.SetName(L"End to end"));
         ASSERT_EQ(S_OK, profile.SetMode(mode));
         ASSERT_EQ(S_OK, profile.SetRepeatMinutes(repeatMinutes));
+        ASSERT_EQ(S_OK, profile.SetCalledDays(calledDays));
         ASSERT_EQ(S_OK, profile.SetCategory(L"family"));
         ASSERT_EQ(S_OK, profile.AddContact(contacts.at("Ada Byron")));
         ASSERT_EQ(S_OK, profile.Save());
@@ -331,4 +332,51 @@ TEST_F(ScreeningEndToEnd, BlockedNumbersUnderOffAndAllowedNumbersBesideContactsO
     StoreNumbers(L"Allowed", L"555-0199\tPharmacy");
     EXPECT_EQ(L"allowed-number", Screened(L"ring 5550199", false));
     EXPECT_EQ(L"unknown", Screened(L"ring 5550198", true));
+}
+
+// The phone's call log: a callback of a number the user dialled gets through "Contacts
+// only" and the block-all command (which carries the days); after a call to 112 nothing
+// is refused, until "Resume screening" in Vespera's window ends the pause.
+TEST_F(ScreeningEndToEnd, CalledNumbersAndThePauseAfterAnEmergencyCallLetCallsThrough) {
+    for (ScreeningMode mode : {ScreeningMode::BlockUnknown, ScreeningMode::BlockAll}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        ASSERT_EQ(0u, RunPhone(L"calllog clear"));
+        Activate(mode, 0, 7);
+        if (mode == ScreeningMode::BlockAll)
+            EXPECT_NE(std::wstring::npos,
+                      ReadStoredRequest(L"Vespera.IncomingCall").command.find(L"/Called:7"));
+        ASSERT_EQ(0u, RunPhone(L"dial 555-0142 --ago 2880"));
+        ASSERT_EQ(0u, RunPhone(L"dial 5550143 --ago 11000"));
+        EXPECT_EQ(L"called", Screened(L"ring 5550142", false));
+        CallRecords records;
+        ASSERT_EQ(S_OK, CallHistory::Read(&records));
+        EXPECT_TRUE(records.front()->hasLoggedCall);
+        EXPECT_EQ(mode == ScreeningMode::BlockAll ? L"all" : L"unknown",
+                  Screened(L"ring 5550143", true))
+            << "called eight days ago";
+    }
+
+    ASSERT_EQ(0u, RunPhone(L"calllog clear"));
+    Activate(ScreeningMode::BlockAll);
+    ASSERT_EQ(0u, RunPhone(L"dial 112 --ago 20"));
+    EXPECT_EQ(L"emergency-pause", Screened(L"ring 5550143", false));
+
+    ChildProcess vespera;
+    ASSERT_TRUE(vespera.Start(L"\"" + BinPath(L"vespera.exe") + L"\""));
+    HWND window = WaitForWindow(L"VesperaClass", L"Vespera", 10000);
+    ASSERT_TRUE(window);
+    HWND note = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (note = GetDlgItem(window, 696)) && IsWindowVisible(note); },
+                          10000));
+    WCHAR text[128] = L"";
+    GetWindowTextW(note, text, ARRAYSIZE(text));
+    EXPECT_EQ(0, wcsncmp(text, L"Screening paused after an emergency call, until ", 48))
+        << Narrow(text);
+    PostMessageW(window, WM_COMMAND, 547, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(note); }, 10000));
+    EXPECT_TRUE(ValueExists(kAppKey, L"PauseEndedAt"));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(vespera.Wait(10000));
+    EXPECT_EQ(L"all", Screened(L"ring 5550143", true));
+    RunPhone(L"calllog clear");
 }

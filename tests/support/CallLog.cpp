@@ -54,11 +54,19 @@ bool PhoneLibrary::Loaded() const {
 }
 
 std::wstring StoredOutgoingCall(const std::wstring& number, DWORD minutesAgo) {
+    return StoredCall(number, MinutesBeforeNow(minutesAgo), true);
+}
+
+std::wstring StoredCall(const std::wstring& number, const FILETIME& start, bool outgoing) {
+    ULARGE_INTEGER ticks = {{start.dwLowDateTime, start.dwHighDateTime}};
+    ticks.QuadPart += 30 * 10000000ull;
+    const FILETIME end = {ticks.LowPart, ticks.HighPart};
     std::wstring value;
     for (const std::wstring& text :
-         {L"start=" + StoredTime(MinutesBeforeNow(minutesAgo)),
-          L"end=" + StoredTime(MinutesBeforeNow(minutesAgo, 30)), std::wstring(L"iom=outgoing"),
-          std::wstring(L"outgoing=1"), std::wstring(L"connected=1"), std::wstring(L"ended=1"),
+         {L"start=" + StoredTime(start), L"end=" + StoredTime(end),
+          std::wstring(outgoing ? L"iom=outgoing" : L"iom=missed"),
+          std::wstring(outgoing ? L"outgoing=1" : L"outgoing=0"),
+          std::wstring(outgoing ? L"connected=1" : L"connected=0"), std::wstring(L"ended=1"),
           std::wstring(L"roam=0"), std::wstring(L"cidt=available"), L"number=" + number,
           std::wstring(L"name="), std::wstring(L"nametype="), std::wstring(L"note=")}) {
         value += text;
@@ -76,6 +84,14 @@ void StoreSlot(DWORD slot, DWORD type, const void* data, DWORD bytes) {
 
 void StoreNext(DWORD next) {
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCallLogPath, L"Next", REG_DWORD, &next, sizeof(next));
+}
+
+void StoreCallLog(const std::vector<std::wstring>& oldestFirst) {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kCallLogPath);
+    for (DWORD slot = 0; slot < oldestFirst.size(); ++slot)
+        StoreSlot(slot, REG_MULTI_SZ, oldestFirst[slot].data(),
+                  static_cast<DWORD>(oldestFirst[slot].size() * sizeof(wchar_t)));
+    StoreNext(static_cast<DWORD>(oldestFirst.size() % 500));
 }
 
 void FillCallLog(DWORD count, DWORD newestMinutesAgo, DWORD spacingMinutes) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <phone.h>
 #include <string>
+#include <vector>
 
 // phone.dll, loaded from build/bin for the life of the object.
 class PhoneLibrary {
@@ -31,6 +32,10 @@ extern const wchar_t kCallLogPath[];
 // The stored value of an outgoing call to the number, started the minutes before now and
 // talked on for 30 seconds.
 std::wstring StoredOutgoingCall(const std::wstring& number, DWORD minutesAgo);
+// The stored value of a call started then (UTC): outgoing, or else a missed incoming call.
+std::wstring StoredCall(const std::wstring& number, const FILETIME& start, bool outgoing);
+// Replaces the log with these stored values, the newest last.
+void StoreCallLog(const std::vector<std::wstring>& oldestFirst);
 // Writes raw bytes into the value of a slot (0 to 499), as a damaged log would hold them.
 void StoreSlot(DWORD slot, DWORD type, const void* data, DWORD bytes);
 void StoreNext(DWORD next);

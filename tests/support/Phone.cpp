@@ -125,16 +125,6 @@ namespace {
 const wchar_t kAppKey[] = L"Software\\Quorvane\\Vespera";
 const DWORD kVesperaWaitMs = 30000;
 
-template <class Condition> bool WaitUntil(Condition condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
-
 // The list view's row whose text is the name, read inside the list's own process.
 int FindRow(HWND list, const std::wstring& name) {
     DWORD processId = 0;

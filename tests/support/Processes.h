@@ -40,6 +40,17 @@ private:
     DWORD processId = 0;
 };
 
+// Waits until the condition holds; false when it still does not after the time.
+template <class Condition> bool WaitUntil(Condition condition, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
 // Waits for a top-level window of the class (and title, when given) to exist.
 HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* title, DWORD timeoutMs);
 // Waits until no such window exists any more.
