@@ -342,3 +342,29 @@ TEST_F(UnreadCountTest, TheOpenWindowKeepsInStepWithTheClockAndTheHistory) {
     GetWindowRect(list, &listRect);
     EXPECT_GE(listRect.top, lineRect.bottom) << "the list made room for the count";
 }
+
+// The call log's reasons tell the logged call: how long before, and the pause's hours.
+TEST_P(HistoryWindowTest, TheCallLogsReasonsTellTheLoggedCall) {
+    const SYSTEMTIME at = {2026, 12, 2, 8, 15, 0, 0, 0};
+    const struct {
+        CallReason reason;
+        const wchar_t* logged;
+        const wchar_t* words;
+    } cases[] = {
+        {CallReason::Called, L"2026-12-06 09:30:00", L"You called this number 2 days ago"},
+        {CallReason::Called, L"2026-12-08 14:59:30", L"You called this number 1 minute ago"},
+        {CallReason::Called, L"2026-12-08 12:10:00", L"You called this number 2 hours ago"},
+        {CallReason::EmergencyPause, L"2026-12-08 13:42:00",
+         L"Emergency call at 13:42: nothing is refused until 15:42"},
+        {CallReason::Called, L"", L"You called this number"},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(Narrow(each.words));
+        CallRecord record;
+        ASSERT_EQ(S_OK, record.Set(at, false, each.reason, L"5550142", L"", L"", 2, 0,
+                                   each.logged[0] ? each.logged : nullptr));
+        WCHAR detail[200];
+        ASSERT_EQ(S_OK, HistoryList::FormatDetail(record, detail, 200));
+        EXPECT_STREQ(each.words, detail);
+    }
+}
