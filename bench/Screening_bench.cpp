@@ -17,6 +17,7 @@
 #include "screening/CallNotification.h"
 #include "screening/ScreenIncomingCall.h"
 #include "store/Profile.h"
+#include "support/CallLog.h"
 #include "support/Phone.h"
 #include "support/PhoneState.h"
 #include "support/Processes.h"
@@ -39,9 +40,10 @@ const int kCalls = 30;
 // "ring N" rings N calls a case instead, for a closer median; "ring N category" only the
 // floor, BlockUnknown and the category modes, "ring N blockall" only the block-all path
 // and its floor, so that more pairs fit in the same time; "ring N numbers" both, and
-// BlockUnknown and the block-all path with the number lists full.
+// BlockUnknown and the block-all path with the number lists full; "ring N calllog" the
+// block-all path with the phone's call log empty and full.
 int ringCalls = kCalls;
-enum class RingSet { All, Category, BlockAll, Numbers };
+enum class RingSet { All, Category, BlockAll, Numbers, CallLog };
 RingSet ringSet = RingSet::All;
 
 double NowMs() {
@@ -242,6 +244,7 @@ struct RingCase {
     std::wstring activeProfile; // empty: leave as it is
     std::wstring ring;          // phone.exe's arguments
     bool numbers = false;       // 1,000 entries in each number list (else none)
+    bool callLog = false;       // 500 outgoing calls in the phone's log (else none)
     std::vector<double> ms;
     std::vector<double> wholeRun; // phone.exe from start to exit, after the program ended
     std::vector<double> byRound;  // one a round, -1 for a miss: pairs each call with the floor's
@@ -297,6 +300,12 @@ bool RingOnce(RingCase& ringCase, bool record, std::string* report = nullptr) {
     if (!Register(ringCase.command, ringCase.windowClass, ringCase.title))
         return false;
     StoreNumberLists(ringCase.numbers);
+    // A call every five minutes, the newest two minutes ago: 24 in the pause's two hours,
+    // all 500 within 30 days. Each ring logs its call, so the log is set before each.
+    if (ringCase.callLog)
+        FillCallLog(500, 2, 5);
+    else
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kCallLogPath);
     if (!ringCase.activeProfile.empty())
         SavedSettings::SetActive(ringCase.activeProfile.c_str());
     double start = NowMs();
@@ -491,6 +500,7 @@ int RingToEnd() {
                 ringCalls);
     SavedKey request(BROKER_ROOT,
                      std::wstring(BROKER_REQUESTS_PATH) + L"\\" + kIncomingCallNotification);
+    SavedKey callLog(HKEY_LOCAL_MACHINE, kCallLogPath);
     HKEY requests = nullptr;
     const bool hadRequests =
         RegOpenKeyExW(BROKER_ROOT, BROKER_REQUESTS_PATH, 0, KEY_READ, &requests) == ERROR_SUCCESS;
@@ -528,7 +538,7 @@ int RingToEnd() {
                     MakeCase(label, command, vesperaClass, vesperaTitle, profile, ring));
             };
             const bool all = ringSet == RingSet::All;
-            const bool notifications = ringSet != RingSet::BlockAll;
+            const bool notifications = ringSet != RingSet::BlockAll && ringSet != RingSet::CallLog;
             if (notifications) {
                 notified("floor: endkey, hidden window + message", endKey, L"", withheld);
                 notified("vespera notification, BlockUnknown", vespera, blockUnknown, withheld);
@@ -573,6 +583,18 @@ int RingToEnd() {
                                              vespera + L" /BlockAll /Allow", nullptr, nullptr, L"",
                                              L"ring 5550199 --ring-ms 10000"));
                     cases.back().numbers = true;
+                }
+                // The phone's log, full: the pause's two hours are read, and with
+                // "/Called:30" all of it.
+                if (all || ringSet == RingSet::CallLog) {
+                    cases.push_back(MakeCase("vespera /BlockAll, 500 in the call log",
+                                             vespera + L" /BlockAll", nullptr, nullptr, L"",
+                                             withheld));
+                    cases.back().callLog = true;
+                    cases.push_back(MakeCase("vespera /BlockAll /Called:30, 500 in the log",
+                                             vespera + L" /BlockAll /Called:30", nullptr, nullptr,
+                                             L"", L"ring 5550199 --ring-ms 10000"));
+                    cases.back().callLog = true;
                 }
                 if (haveOther)
                     cases.push_back(MakeCase("other /BlockAll",
@@ -627,6 +649,17 @@ int RingToEnd() {
                 compare(cases[c], cases[0]);
             for (size_t c = notificationCases + 1; c < cases.size(); ++c)
                 compare(cases[c], cases[notificationCases]);
+            // The call log's cost on the block-all path: against the same path with an
+            // empty log.
+            bool logCompared = false;
+            for (size_t c = notificationCases + 2; c < cases.size(); ++c) {
+                if (!cases[c].callLog)
+                    continue;
+                if (!logCompared)
+                    std::printf("  Ratios to \"vespera /BlockAll\" with an empty call log:\n");
+                logCompared = true;
+                compare(cases[c], cases[notificationCases + 1]);
+            }
 
             const std::wstring vesperaSteps = L"\"" + benchDir + L"vespera-steps.exe" + L"\"";
             const std::wstring endKeySteps = L"\"" + benchDir + L"endkey-steps.exe\"";
@@ -660,6 +693,7 @@ int RingToEnd() {
         }
     }
     request.Restore();
+    callLog.Restore();
     if (!hadRequests)
         RegDeleteKeyW(BROKER_ROOT, BROKER_REQUESTS_PATH); // only when left empty
     return status;
@@ -962,6 +996,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && wcscmp(argv[1], L"ring") == 0)
         ringSet = wcscmp(argv[3], L"category") == 0   ? RingSet::Category
                   : wcscmp(argv[3], L"numbers") == 0  ? RingSet::Numbers
+                  : wcscmp(argv[3], L"calllog") == 0  ? RingSet::CallLog
                   : wcscmp(argv[3], L"blockall") == 0 ? RingSet::BlockAll
                                                       : RingSet::All;
     SavedSettings settings;

@@ -998,6 +998,30 @@ std::wstring UnreadLine(HWND window) {
     return line && IsWindowVisible(line) ? TextOf(line) : std::wstring();
 }
 
+// Menu > Resume screening in the main window while it says screening is paused after an
+// emergency call; the line goes, and so does the pause.
+int Resume() {
+    Vespera vespera;
+    HRESULT hr = vespera.Start();
+    if (FAILED(hr))
+        return kExitFailed;
+    HWND note = GetDlgItem(vespera.window, IDC_PAUSE_NOTE);
+    auto shown = [note] { return note && IsWindowVisible(note); };
+    if (!Settle(vespera.window) || !shown())
+        hr = Fail(L"the main window says nothing of a pause");
+    if (SUCCEEDED(hr)) {
+        Say(L"above the profile list: \"%ls\"", TextOf(note).c_str());
+        hr = vespera.RunMenuEntry(vespera.window, VK_F2, 3, L"Menu > Resume screening");
+    }
+    if (SUCCEEDED(hr) && !WaitFor([&] { return !shown(); }, kReactionTimeoutMs))
+        hr = Fail(L"the line of the pause stays after Resume screening");
+    if (SUCCEEDED(hr)) {
+        Say(L"the line is gone: calls are screened again");
+        hr = vespera.Exit();
+    }
+    return SUCCEEDED(hr) ? 0 : kExitFailed;
+}
+
 int History(const wchar_t* mainShot, const wchar_t* historyShot) {
     Vespera vespera;
     HRESULT hr = vespera.Start();
@@ -1306,7 +1330,8 @@ int Usage() {
                           L"       democtl print-schedule\n"
                           L"       democtl check NUMBER|withheld\n"
                           L"       democtl block|allow NUMBER [LABEL]\n"
-                          L"       democtl history-block TITLE\n");
+                          L"       democtl history-block TITLE\n"
+                          L"       democtl resume\n");
     return kExitUsage;
 }
 
@@ -1372,6 +1397,8 @@ int wmain(int argc, wchar_t** argv) {
         return AddRule(argv[2], argv[3], argv[4], argv[5]);
     if (argc == 2 && std::wcscmp(argv[1], L"print-schedule") == 0)
         return PrintSchedule();
+    if (argc == 2 && std::wcscmp(argv[1], L"resume") == 0)
+        return Resume();
     if (argc == 3 && std::wcscmp(argv[1], L"history-block") == 0)
         return HistoryBlock(argv[2]);
     if (argc == 3 && std::wcscmp(argv[1], L"check") == 0)
