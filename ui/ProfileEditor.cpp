@@ -349,21 +349,24 @@ HRESULT ProfileEditor::Initialise() {
         return hr;
     // The layout puts them in their places below the mode.
     DWORD entries[kMaxChoiceEntries];
-    hr = CreateChoice(IDC_REPEAT, IDC_REPEAT_ARROWS, IsPocketPC() ? ScaleY(75) : ScaleY(80),
-                      ChoiceEntries(kRepeatChoices, profile->repeatMinutes, entries),
-                      &repeatSelector, &repeatArrows);
-    if (SUCCEEDED(hr))
-        hr = FillNumberSelector(repeatSelector, entries,
-                                ChoiceEntries(kRepeatChoices, profile->repeatMinutes, entries),
-                                profile->repeatMinutes, IDS_REPEAT_ONE_MINUTE, IDS_REPEAT_MINUTES);
-    if (SUCCEEDED(hr))
-        hr = CreateChoice(IDC_CALLED, IDC_CALLED_ARROWS, IsPocketPC() ? ScaleY(75) : ScaleY(80),
-                          ChoiceEntries(kCalledChoices, profile->calledDays, entries),
-                          &calledSelector, &calledArrows);
-    if (SUCCEEDED(hr))
-        hr = FillNumberSelector(calledSelector, entries,
-                                ChoiceEntries(kCalledChoices, profile->calledDays, entries),
-                                profile->calledDays, IDS_CALLED_ONE_DAY, IDS_CALLED_DAYS);
+    const NumberChoice repeat = {IDC_REPEAT,
+                                 IDC_REPEAT_ARROWS,
+                                 entries,
+                                 ChoiceEntries(kRepeatChoices, profile->repeatMinutes, entries),
+                                 profile->repeatMinutes,
+                                 IDS_REPEAT_ONE_MINUTE,
+                                 IDS_REPEAT_MINUTES};
+    hr = CreateNumberChoice(repeat, &repeatSelector, &repeatArrows);
+    if (FAILED(hr))
+        return hr;
+    const NumberChoice called = {IDC_CALLED,
+                                 IDC_CALLED_ARROWS,
+                                 entries,
+                                 ChoiceEntries(kCalledChoices, profile->calledDays, entries),
+                                 profile->calledDays,
+                                 IDS_CALLED_ONE_DAY,
+                                 IDS_CALLED_DAYS};
+    hr = CreateNumberChoice(called, &calledSelector, &calledArrows);
     if (FAILED(hr))
         return hr;
     // Binding lays the dialog out.
@@ -478,22 +481,25 @@ HRESULT ProfileEditor::FillModeSelector() {
     return S_OK;
 }
 
-HRESULT ProfileEditor::FillNumberSelector(HWND selector, const DWORD* entries, int count,
-                                          DWORD stored, UINT one, UINT many) {
-    for (int i = 0; i < count; ++i) {
+HRESULT ProfileEditor::CreateNumberChoice(const NumberChoice& choice, HWND* selector,
+                                          HWND* arrows) {
+    HRESULT hr = CreateChoice(choice.id, choice.arrowsId, IsPocketPC() ? ScaleY(75) : ScaleY(80),
+                              choice.count, selector, arrows);
+    for (int i = 0; SUCCEEDED(hr) && i < choice.count; ++i) {
         WCHAR text[kRepeatTextChars];
-        HRESULT hr = FormatChoiceEntry(entries[i], one, many, text, ARRAYSIZE(text));
+        hr = FormatChoiceEntry(choice.entries[i], choice.one, choice.many, text, ARRAYSIZE(text));
         if (FAILED(hr))
             return hr;
-        const LRESULT index = SendMessageW(selector, IsPocketPC() ? CB_ADDSTRING : LB_ADDSTRING, 0,
+        const LRESULT index = SendMessageW(*selector, IsPocketPC() ? CB_ADDSTRING : LB_ADDSTRING, 0,
                                            reinterpret_cast<LPARAM>(text));
         if (index < 0)
             return E_FAIL;
-        SendMessageW(selector, IsPocketPC() ? CB_SETITEMDATA : LB_SETITEMDATA, index, entries[i]);
-        if (entries[i] == stored)
-            SendMessageW(selector, IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
+        SendMessageW(*selector, IsPocketPC() ? CB_SETITEMDATA : LB_SETITEMDATA, index,
+                     choice.entries[i]);
+        if (choice.entries[i] == choice.stored)
+            SendMessageW(*selector, IsPocketPC() ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
     }
-    return S_OK;
+    return hr;
 }
 
 void ProfileEditor::Layout() {

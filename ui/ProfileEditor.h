@@ -64,10 +64,16 @@ private:
     HRESULT Initialise();
     HRESULT CreateModeSelector(int y);
     HRESULT FillModeSelector();
-    // Fills a selector of numbers (minutes, days) and selects the stored one; one and
-    // many are the formats of 1 and of more.
-    HRESULT FillNumberSelector(HWND selector, const DWORD* entries, int count, DWORD stored,
-                               UINT one, UINT many);
+    // A selector of numbers (minutes, days), its entries filled and the stored one
+    // selected; one and many are the formats of 1 and of more.
+    struct NumberChoice {
+        int id, arrowsId;
+        const DWORD* entries;
+        int count;
+        DWORD stored;
+        UINT one, many;
+    };
+    HRESULT CreateNumberChoice(const NumberChoice& choice, HWND* selector, HWND* arrows);
     DWORD SelectedNumber(HWND selector, DWORD stored) const;
     // A choice control of this kind of phone: a drop-down list, or a spinner made of a
     // one-line list box and arrows (entries: how many the arrows step through).
