@@ -128,15 +128,22 @@ int wmain() {
         inputs.now = LocalNow();
         return Decide(inputs).refuse;
     };
-    const bool refusedBoth = decide(0) && decide(30);
+    bool refusedAll = decide(0) && decide(30);
     double pauseUs = Measure(5, 200, [&] { decide(0); });
     double calledUs = Measure(5, 10, [&] { decide(30); });
-    printf("decision of a block-all call, 500 in the log, the pause's 2 hours:            "
+    printf("decision of a block-all call, that log, the pause's 2 hours (25 read):         "
            "%8.1f us\n",
            pauseUs);
-    printf("decision of a block-all call, 500 in the log, /Called:30 (all of it):          "
+    printf("decision of a block-all call, that log, /Called:30 (all 500 read):             "
            "%8.1f us\n",
            calledUs);
+    // A call every 80 minutes: the 500 cover four weeks, two in the last two hours.
+    FillCallLog(500, 2, 80);
+    refusedAll = refusedAll && decide(0);
+    double typicalUs = Measure(5, 200, [&] { decide(0); });
+    printf("decision of a block-all call, a call every 80 minutes, the pause (3 read):     "
+           "%8.1f us\n",
+           typicalUs);
 
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kCallLogPath);
     HKEY log = nullptr;
@@ -147,5 +154,5 @@ int wmain() {
     }
     RegCloseKey(saved);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\PhoneEmulatorBench");
-    return recent == 25 && all == 500 && refusedBoth ? 0 : 1;
+    return recent == 25 && all == 500 && refusedAll ? 0 : 1;
 }
