@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/BackupCommands.h"
 #include "app/Mail.h"
 #include "platform/LocalClock.h"
 #include "platform/Process.h"
@@ -268,10 +269,24 @@ void MainWindow::OnCommand(UINT command) {
         profileList.ReadNumberLists();
         OnSize();
         break;
+    case kCommandBackup:
+        BackUpFromMenu(hwnd);
+        break;
+    case kCommandRestore:
+        if (RestoreFromMenu(hwnd))
+            ReadStoredDataAgain();
+        break;
     default:
         break;
     }
     SetFocus(ListControl());
+}
+
+void MainWindow::ReadStoredDataAgain() {
+    settings.Reload();
+    profileList.Fill(nullptr);
+    unreadCount.Refresh();
+    OnSize();
 }
 
 void MainWindow::OnInitMenuPopup(HMENU menu) {

@@ -32,6 +32,8 @@ enum MainWindowCommand : UINT {
     kCommandSchedule = 530,
     kCommandNumbers = 540,
     kCommandCallHistory = 510,
+    kCommandBackup = 550,
+    kCommandRestore = 551,
 };
 
 class MainWindow : public WindowObject, public ProfileActivation {
@@ -74,6 +76,8 @@ private:
     void OnSize();
     void OnCommand(UINT command);
     void OnInitMenuPopup(HMENU menu);
+    // After the stored data was replaced whole: everything shown is read again.
+    void ReadStoredDataAgain();
     HWND ListControl() const;
 };
 
