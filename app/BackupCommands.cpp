@@ -226,13 +226,15 @@ int RunBackup(const BackupCommandLine& command) {
 }
 
 int RunRestore(const BackupCommandLine& command) {
-    // An open window would write its own settings back when it closes.
+    // An open window would write its own settings back when it closes. The instance is
+    // let go at once: a call while the data changes is screened by a process of its own.
     HANDLE instance = nullptr;
     HWND existing = nullptr;
     BOOL found = FALSE;
     HRESULT hr = LazyPreviousInstance(kMainWindowClass, nullptr, &instance, &existing, &found);
-    if (SUCCEEDED(hr) && found) {
+    if (instance)
         CloseHandle(instance);
+    if (SUCCEEDED(hr) && found) {
         WriteStandardLine(STD_ERROR_HANDLE, ResourceText(kVesperaOpen).Get());
         return kExitNotWritten;
     }
@@ -257,8 +259,6 @@ int RunRestore(const BackupCommandLine& command) {
                 Format(kRestored, Holdings(summary, summary.history).c_str()).c_str());
         }
     }
-    if (instance)
-        CloseHandle(instance);
     return code;
 }
 
