@@ -230,12 +230,12 @@
 #define IDS_CALLS 478
 #define IDS_THREE_ITEMS 479
 #define IDS_FOUR_ITEMS 480
-#define IDS_NOT_RESTORED 481 // a count
+#define IDS_NOT_RESTORED 481   // a count
 #define IDS_BACKUP_NO_FILE 482 // the file's path
 #define IDS_BACKUP_EMPTY 483
 #define IDS_BACKUP_FORMAT 484
-#define IDS_BACKUP_LINE 485      // the line
-#define IDS_BACKUP_CUT_OFF 486   // the line
-#define IDS_BACKUP_FOREIGN 487   // the line, the key
+#define IDS_BACKUP_LINE 485       // the line
+#define IDS_BACKUP_CUT_OFF 486    // the line
+#define IDS_BACKUP_FOREIGN 487    // the line, the key
 #define IDS_BACKUP_WRONG_TYPE 488 // the line, the value's name
 #define IDS_VESPERA_OPEN 489
