@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/BackupCommands.h"
 #include "app/Mail.h"
 #include "platform/LocalClock.h"
 #include "platform/Process.h"
@@ -286,6 +287,13 @@ void MainWindow::OnCommand(UINT command) {
         profileList.ReadNumberLists();
         OnSize();
         break;
+    case kCommandBackup:
+        BackUpFromMenu(hwnd);
+        break;
+    case kCommandRestore:
+        if (RestoreFromMenu(hwnd))
+            ReadStoredDataAgain();
+        break;
     default:
         break;
     }
@@ -297,6 +305,14 @@ HRESULT MainWindow::ResumeScreening() {
     pauseNote.Refresh(LocalNow());
     OnSize();
     return hr;
+}
+
+void MainWindow::ReadStoredDataAgain() {
+    settings.Reload();
+    profileList.Fill(nullptr);
+    unreadCount.Refresh();
+    pauseNote.Refresh(LocalNow());
+    OnSize();
 }
 
 void MainWindow::OnInitMenuPopup(HMENU menu) {

@@ -34,6 +34,8 @@ enum MainWindowCommand : UINT {
     kCommandNumbers = 540,
     kCommandResumeScreening = 547,
     kCommandCallHistory = 510,
+    kCommandBackup = 550,
+    kCommandRestore = 551,
 };
 
 class MainWindow : public WindowObject, public ProfileActivation {
@@ -79,6 +81,8 @@ private:
     void OnInitMenuPopup(HMENU menu);
     // Ends the pause after an emergency call now, and the line that tells of it.
     HRESULT ResumeScreening();
+    // After the stored data was replaced whole: everything shown is read again.
+    void ReadStoredDataAgain();
     HWND ListControl() const;
 };
 

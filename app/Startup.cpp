@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 #include "platform/LazyProc.h"
+#include "app/BackupCommands.h"
 #include "app/MainWindow.h"
 #include "platform/Process.h"
 #include "platform/Cursor.h"
@@ -124,6 +125,10 @@ LaunchMode ClassifyCommandLine(LPCWSTR commandLine) {
 }
 
 int RunVespera(HINSTANCE instance, LPCWSTR commandLine, int showCommand) {
+    // A script's backup or restore: no window, no question.
+    const BackupCommandLine script = ParseBackupCommandLine(commandLine);
+    if (script.command != BackupCommandLine::Command::None)
+        return RunBackupCommand(script);
     switch (ClassifyCommandLine(commandLine)) {
     case LaunchMode::BlockAll:
         // The fast path: nothing but the refusal.

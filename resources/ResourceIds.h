@@ -224,3 +224,38 @@
 #define IDS_PAUSED 450 // formats: the pause's end
 #define IDS_CALLED_ONE_DAY 451
 #define IDS_CALLED_DAYS 452 // a format with one %u
+// Back up and restore: the main window's commands, the questions and what they tell, and
+// why a backup is refused. The counts are IDS_ONE_PROFILE / IDS_PROFILES and so on, the
+// second of each pair a format with one %u.
+#define IDM_BACKUP 550
+#define IDM_RESTORE 551
+#define IDS_ASK_BACKUP 460         // the file's path
+#define IDS_ASK_BACKUP_HISTORY 461 // the history's calls
+#define IDS_BACKED_UP 462          // the file's path, what it holds
+#define IDS_BACKUP_NOT_WRITTEN 463 // the file's path
+#define IDS_CANNOT_RESTORE 464     // why
+#define IDS_ASK_RESTORE 465        // what is stored, what the backup holds
+#define IDS_HISTORY_STAYS 466
+#define IDS_HISTORY_REPLACED 467 // the calls stored, the backup's calls
+#define IDS_RESTORED 468         // what was restored
+#define IDS_RESTORE_FAILED 469
+#define IDS_RESTORE_NOT_PUT_BACK 470
+#define IDS_ONE_PROFILE 471
+#define IDS_PROFILES 472
+#define IDS_ONE_RULE 473
+#define IDS_RULES 474
+#define IDS_ONE_NUMBER_ENTRY 475
+#define IDS_NUMBER_ENTRIES 476
+#define IDS_ONE_CALL 477
+#define IDS_CALLS 478
+#define IDS_THREE_ITEMS 479
+#define IDS_FOUR_ITEMS 480
+#define IDS_NOT_RESTORED 481   // a count
+#define IDS_BACKUP_NO_FILE 482 // the file's path
+#define IDS_BACKUP_EMPTY 483
+#define IDS_BACKUP_FORMAT 484
+#define IDS_BACKUP_LINE 485       // the line
+#define IDS_BACKUP_CUT_OFF 486    // the line
+#define IDS_BACKUP_FOREIGN 487    // the line, the key
+#define IDS_BACKUP_WRONG_TYPE 488 // the line, the value's name
+#define IDS_VESPERA_OPEN 489

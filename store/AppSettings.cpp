@@ -162,6 +162,16 @@ HRESULT AppSettings::Load() {
     return hr;
 }
 
+HRESULT AppSettings::Reload() {
+    sampleCreated = 0;
+    activeProfile[0] = L'\0';
+    activeProfileUnreadable = false;
+    EndTimedProfile();
+    for (bool& shown : noticeShown)
+        shown = false;
+    return Load();
+}
+
 HRESULT AppSettings::Save() {
     WaitCursor wait;
     if (LaunchedByNotification)

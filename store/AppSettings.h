@@ -28,6 +28,9 @@ public:
     // A process started for an incoming call reads only the active profile and
     // never writes.
     HRESULT Load();
+    // Forgets what was read and reads again, as a new run would: after the stored data
+    // was replaced whole.
+    HRESULT Reload();
     HRESULT Save();
     // Null stores the empty string; a text that does not fit leaves it empty and fails.
     HRESULT SetActiveProfile(LPCWSTR keyName);

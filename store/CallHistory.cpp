@@ -33,35 +33,6 @@ HRESULT SlotName(UINT slot, WCHAR (&name)[kSlotNameChars]) {
     return StringCchPrintfW(name, kSlotNameChars, L"Call%03u", slot);
 }
 
-// Holds the history for one process at a time, across processes.
-class HistoryLock {
-public:
-    HistoryLock() : mutex(CreateMutexW(nullptr, FALSE, kMutexName)) {
-        if (!mutex)
-            return;
-        // An owner that died mid-write leaves a value this code repairs or skips.
-        DWORD waited = WaitForSingleObject(mutex, kLockTimeoutMs);
-        held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-    }
-    ~HistoryLock() {
-        if (held)
-            ReleaseMutex(mutex);
-        if (mutex)
-            CloseHandle(mutex);
-    }
-    HistoryLock(const HistoryLock&) = delete;
-    HistoryLock& operator=(const HistoryLock&) = delete;
-    HRESULT Result() const {
-        if (!mutex)
-            return HRESULT_FROM_WIN32(GetLastError());
-        return held ? S_OK : HRESULT_FROM_WIN32(WAIT_TIMEOUT);
-    }
-
-private:
-    HANDLE mutex;
-    bool held = false;
-};
-
 // "Next" when it is a REG_DWORD of four bytes below 200.
 bool ReadValidNext(RegistryKey& key, UINT* next) {
     DWORD value = 0;
@@ -143,6 +114,31 @@ bool ParseMode(LPCWSTR text, DWORD* mode) {
 }
 
 } // namespace
+
+namespace CallHistory {
+
+Lock::Lock() : mutex(CreateMutexW(nullptr, FALSE, kMutexName)) {
+    if (!mutex)
+        return;
+    // An owner that died mid-write leaves a value this code repairs or skips.
+    DWORD waited = WaitForSingleObject(mutex, kLockTimeoutMs);
+    held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+Lock::~Lock() {
+    if (held)
+        ReleaseMutex(mutex);
+    if (mutex)
+        CloseHandle(mutex);
+}
+
+HRESULT Lock::Result() const {
+    if (!mutex)
+        return HRESULT_FROM_WIN32(GetLastError());
+    return held ? S_OK : HRESULT_FROM_WIN32(WAIT_TIMEOUT);
+}
+
+} // namespace CallHistory
 
 CallRecord::~CallRecord() {
     Release();
@@ -286,7 +282,7 @@ namespace CallHistory {
 HRESULT Append(const CallRecord& record) {
     if (!record.Data() || record.Bytes() == 0)
         return E_INVALIDARG;
-    HistoryLock lock;
+    Lock lock;
     HRESULT hr = lock.Result();
     if (FAILED(hr))
         return hr;
@@ -321,9 +317,9 @@ HRESULT Read(CallRecords* records, DWORD* unread) {
     if (unread)
         *unread = 0;
     // The count goes with the records it counts: no refusal is recorded in between.
-    std::unique_ptr<HistoryLock> lock;
+    std::unique_ptr<Lock> lock;
     if (unread) {
-        lock.reset(new (std::nothrow) HistoryLock);
+        lock.reset(new (std::nothrow) Lock);
         if (!lock)
             return E_OUTOFMEMORY;
         HRESULT hr = lock->Result();
@@ -380,7 +376,7 @@ HRESULT ReadSince(const SYSTEMTIME& since, CallRecords* records) {
 }
 
 HRESULT Clear() {
-    HistoryLock lock;
+    Lock lock;
     HRESULT hr = lock.Result();
     if (FAILED(hr))
         return hr;
@@ -417,7 +413,7 @@ HRESULT ReadUnread(DWORD* count) {
 }
 
 HRESULT MarkRead(DWORD shown) {
-    HistoryLock lock;
+    Lock lock;
     HRESULT hr = lock.Result();
     if (FAILED(hr))
         return hr;

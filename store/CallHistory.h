@@ -68,6 +68,21 @@ using CallRecords = std::vector<std::unique_ptr<CallRecord>>;
 
 namespace CallHistory {
 
+// Holds the history for one process at a time, across processes, while it lives: every
+// writer takes it first. A writer that keeps it too long is given up on.
+class Lock {
+public:
+    Lock();
+    ~Lock();
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+    HRESULT Result() const;
+
+private:
+    HANDLE mutex;
+    bool held = false;
+};
+
 // Stores the record in the slot "Next" names, moves "Next" on (the oldest record is
 // overwritten once all 200 are used) and counts a refusal as unread.
 HRESULT Append(const CallRecord& record);

@@ -202,53 +202,68 @@ HRESULT NumberList::Load() {
         return S_OK;
     // Read at the stored size exactly: with room to spare, the registry would add the
     // terminator that an unterminated value lacks.
-    auto* stored = static_cast<LPWSTR>(LocalAlloc(LPTR, bytes + sizeof(WCHAR)));
+    auto* stored = static_cast<BYTE*>(LocalAlloc(LPTR, bytes));
     if (!stored)
         return E_OUTOFMEMORY;
     DWORD read = bytes;
-    code = RegQueryValueExW(key.Handle(), ValueName(kind), nullptr, &type,
-                            reinterpret_cast<BYTE*>(stored), &read);
-    const DWORD chars = read / sizeof(WCHAR);
+    code = RegQueryValueExW(key.Handle(), ValueName(kind), nullptr, &type, stored, &read);
     HRESULT hr = S_OK;
-    // The list ends with an empty string; the registry may add one terminator to a value
-    // that had none, never two.
-    if (code == ERROR_SUCCESS && type == REG_MULTI_SZ && read == bytes && chars >= 2 &&
-        stored[chars - 1] == L'\0' && stored[chars - 2] == L'\0') {
-        // The strings up to the first empty one, the list's end; the label after a TAB.
-        // The entries are views into the stored block, which the list keeps.
-        UINT found = 0;
-        for (DWORD at = 0; at < chars && stored[at] && found < kMaxNumberEntries; ++found)
-            at += static_cast<DWORD>(wcslen(stored + at)) + 1;
-        auto* indexed =
-            static_cast<Entry*>(LocalAlloc(LMEM_FIXED, (found ? found : 1) * sizeof(Entry)));
-        if (!indexed) {
-            LocalFree(stored);
-            return E_OUTOFMEMORY;
-        }
-        DWORD at = 0;
-        for (UINT i = 0; i < found; ++i) {
-            Entry& entry = indexed[i];
-            entry = Entry{};
-            LPWSTR text = stored + at;
-            at += static_cast<DWORD>(wcslen(text)) + 1;
-            LPWSTR tab = wcschr(text, L'\t');
-            if (tab)
-                *tab = L'\0';
-            entry.text = text;
-            entry.label = tab ? tab + 1 : L"";
-            entry.usable = FitsTheEditor(entry.text, entry.label) &&
-                           SUCCEEDED(ParseNumberPattern(entry.text, &entry.pattern));
-        }
-        LocalFree(block);
-        LocalFree(entries);
-        block = stored;
-        entries = indexed;
-        count = found;
-        readable = true;
-        return S_OK;
-    }
+    if (code == ERROR_SUCCESS && read == bytes)
+        hr = Parse(type, stored, read);
     LocalFree(stored);
     return hr;
+}
+
+HRESULT NumberList::Parse(DWORD type, const BYTE* data, DWORD bytes) {
+    readable = true;
+    if (FAILED(Rebuild(nullptr, 0)))
+        return E_OUTOFMEMORY;
+    readable = false;
+    if (!data || type != REG_MULTI_SZ || bytes == 0 || bytes % sizeof(WCHAR) != 0 ||
+        bytes > kMaxStoredBytes)
+        return S_OK;
+    const DWORD chars = bytes / sizeof(WCHAR);
+    // The list ends with an empty string; a value without one takes no part.
+    auto* stored = static_cast<LPWSTR>(LocalAlloc(LPTR, bytes));
+    if (!stored)
+        return E_OUTOFMEMORY;
+    memcpy(stored, data, bytes);
+    if (chars < 2 || stored[chars - 1] != L'\0' || stored[chars - 2] != L'\0') {
+        LocalFree(stored);
+        return S_OK;
+    }
+    // The strings up to the first empty one, the list's end; the label after a TAB.
+    // The entries are views into the stored block, which the list keeps.
+    UINT found = 0;
+    for (DWORD at = 0; at < chars && stored[at] && found < kMaxNumberEntries; ++found)
+        at += static_cast<DWORD>(wcslen(stored + at)) + 1;
+    auto* indexed =
+        static_cast<Entry*>(LocalAlloc(LMEM_FIXED, (found ? found : 1) * sizeof(Entry)));
+    if (!indexed) {
+        LocalFree(stored);
+        return E_OUTOFMEMORY;
+    }
+    DWORD at = 0;
+    for (UINT i = 0; i < found; ++i) {
+        Entry& entry = indexed[i];
+        entry = Entry{};
+        LPWSTR text = stored + at;
+        at += static_cast<DWORD>(wcslen(text)) + 1;
+        LPWSTR tab = wcschr(text, L'\t');
+        if (tab)
+            *tab = L'\0';
+        entry.text = text;
+        entry.label = tab ? tab + 1 : L"";
+        entry.usable = FitsTheEditor(entry.text, entry.label) &&
+                       SUCCEEDED(ParseNumberPattern(entry.text, &entry.pattern));
+    }
+    LocalFree(block);
+    LocalFree(entries);
+    block = stored;
+    entries = indexed;
+    count = found;
+    readable = true;
+    return S_OK;
 }
 
 HRESULT NumberList::Save() const {

@@ -58,6 +58,8 @@ public:
     // Reads the stored value; a missing one is an empty list. S_OK even for a value that
     // cannot be used (readable is false then and the list is empty).
     HRESULT Load();
+    // The same from a value's type and bytes, as they would be stored.
+    HRESULT Parse(DWORD type, const BYTE* data, DWORD bytes);
     // Writes the entries in order (none: the value is removed).
     HRESULT Save() const;
 

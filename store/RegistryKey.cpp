@@ -135,6 +135,12 @@ LONG RegistryKey::WriteBinary(LPCWSTR name, const BYTE* data, DWORD bytes) {
     return RegSetValueExW(key, name, 0, REG_BINARY, data, bytes);
 }
 
+LONG RegistryKey::WriteValue(LPCWSTR name, DWORD type, const BYTE* data, DWORD bytes) {
+    if (LONG probed = ProbedWrite())
+        return probed;
+    return RegSetValueExW(key, name, 0, type, data, bytes);
+}
+
 LONG RegistryKey::DeleteValue(LPCWSTR name) {
     if (LONG probed = ProbedWrite())
         return probed;

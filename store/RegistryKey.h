@@ -33,6 +33,8 @@ public:
     // The strings, each terminated, and the list's own terminator: chars in all.
     LONG WriteMultiString(LPCWSTR name, LPCWSTR strings, DWORD chars);
     LONG WriteBinary(LPCWSTR name, const BYTE* data, DWORD bytes);
+    // Any type, the bytes exactly as given.
+    LONG WriteValue(LPCWSTR name, DWORD type, const BYTE* data, DWORD bytes);
     LONG DeleteValue(LPCWSTR name);
     LONG DeleteSubKey(LPCWSTR name);
     // ERROR_NO_MORE_ITEMS past the last subkey; chars: capacity in, length out.

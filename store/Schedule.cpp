@@ -6,8 +6,6 @@
 
 namespace {
 
-// A stored rule is some 75 characters long; anything much longer is no rule.
-const DWORD kMaxRuleBytes = 1024;
 const int kRuleChars = 96;
 const int kFieldCount = 5;
 const WCHAR kLastAppliedValue[] = L"LastApplied";

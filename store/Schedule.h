@@ -17,6 +17,8 @@
 const HRESULT kScheduleFull = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
 
 const UINT kScheduleRuleCount = 16;
+// A stored rule is some 75 characters long; a value much longer is no rule.
+const DWORD kMaxRuleBytes = 1024;
 const DWORD kScheduleAllDays = 0x7F;
 const DWORD kScheduleWeekdays = 0x3E; // Monday to Friday
 const DWORD kScheduleWeekends = 0x41; // Saturday and Sunday

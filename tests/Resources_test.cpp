@@ -251,7 +251,11 @@ using EditorTemplate = ResourceLibraryTest;
 using ListIcons = ResourceLibraryTest;
 
 TEST_F(Texts, EveryStringIsPresentAndHandedOutTerminated) {
-    for (UINT id : kAllStrings) {
+    std::vector<UINT> ids(std::begin(kAllStrings), std::end(kAllStrings));
+    // Back up and restore's texts take every number from the first to the last.
+    for (UINT id = IDS_ASK_BACKUP; id <= IDS_VESPERA_OPEN; ++id)
+        ids.push_back(id);
+    for (UINT id : ids) {
         const WCHAR* raw = nullptr;
         int length = LoadStringW(library, id, reinterpret_cast<LPWSTR>(&raw), 0);
         ASSERT_GT(length, 0) << "string " << id;
@@ -351,7 +355,9 @@ TEST_F(Menus, MainMenuHasTwoPopupsWithTheProfileAndProgramCommands) {
                                      IDM_SCHEDULE,
                                      IDM_NUMBERS,
                                      IDM_RESUME_SCREENING,
-                                     IDM_CALL_HISTORY};
+                                     IDM_CALL_HISTORY,
+                                     IDM_BACKUP,
+                                     IDM_RESTORE};
     EXPECT_EQ(expected, seen);
     DestroyMenu(menu);
 }
