@@ -691,6 +691,38 @@ int Shot(const wchar_t* path) {
     return SUCCEEDED(hr) ? 0 : kExitFailed;
 }
 
+// A picture of the main window with its Menu open (the right soft key), then Escape
+// and Menu > Exit.
+int ShotMenu(const wchar_t* path) {
+    Vespera vespera;
+    HRESULT hr = vespera.Start();
+    if (SUCCEEDED(hr) && !Settle(vespera.window))
+        hr = Fail(L"Vespera's window did not settle");
+    if (SUCCEEDED(hr))
+        hr = Keyboard::Press(vespera.window, VK_F2);
+    HWND menu = nullptr;
+    const DWORD id = vespera.process.dwProcessId;
+    if (SUCCEEDED(hr) && !WaitFor(
+                             [&menu, id] {
+                                 menu = FindPopupMenu(id);
+                                 return menu != nullptr;
+                             },
+                             kReactionTimeoutMs))
+        hr = Fail(L"the right soft key opened no menu");
+    if (SUCCEEDED(hr)) {
+        Settle(menu);
+        hr = SaveScreen(path);
+    }
+    if (SUCCEEDED(hr))
+        hr = Keyboard::Press(vespera.window, VK_ESCAPE);
+    if (SUCCEEDED(hr) &&
+        !WaitFor([menu] { return !IsWindow(menu) || !IsWindowVisible(menu); }, kReactionTimeoutMs))
+        hr = Fail(L"Escape did not close the menu");
+    if (SUCCEEDED(hr))
+        hr = vespera.Exit();
+    return SUCCEEDED(hr) ? 0 : kExitFailed;
+}
+
 int Activate(const std::wstring& name) {
     Vespera vespera;
     HRESULT hr = vespera.Start();
@@ -1331,7 +1363,8 @@ int Usage() {
                           L"       democtl check NUMBER|withheld\n"
                           L"       democtl block|allow NUMBER [LABEL]\n"
                           L"       democtl history-block TITLE\n"
-                          L"       democtl resume\n");
+                          L"       democtl resume\n"
+                          L"       democtl shot-menu FILE.bmp\n");
     return kExitUsage;
 }
 
@@ -1397,6 +1430,8 @@ int wmain(int argc, wchar_t** argv) {
         return AddRule(argv[2], argv[3], argv[4], argv[5]);
     if (argc == 2 && std::wcscmp(argv[1], L"print-schedule") == 0)
         return PrintSchedule();
+    if (argc == 3 && std::wcscmp(argv[1], L"shot-menu") == 0)
+        return ShotMenu(argv[2]);
     if (argc == 2 && std::wcscmp(argv[1], L"resume") == 0)
         return Resume();
     if (argc == 3 && std::wcscmp(argv[1], L"history-block") == 0)
