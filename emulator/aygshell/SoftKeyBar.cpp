@@ -6,7 +6,6 @@
 #include "Navigation.h"
 #include "Screen.h"
 #include <aygshell.h>
-#include <new>
 
 namespace {
 
@@ -103,6 +102,12 @@ public:
     }
     SoftKeyBar(const SoftKeyBar&) = delete;
     SoftKeyBar& operator=(const SoftKeyBar&) = delete;
+    // From the process heap, null when it is out of memory: the library's allocator would
+    // bring the C++ runtime's exception support into a DLL that every program loads.
+    static void* operator new(size_t bytes) noexcept {
+        return HeapAlloc(GetProcessHeap(), 0, bytes);
+    }
+    static void operator delete(void* bar) noexcept { HeapFree(GetProcessHeap(), 0, bar); }
 
     static SoftKeyBar* FromWindow(HWND window);
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -462,7 +467,7 @@ extern "C" BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* pmbi) {
             DestroyMenu(menu);
         return FALSE;
     }
-    auto* bar = new (std::nothrow) SoftKeyBar(pmbi->hwndParent, menu);
+    auto* bar = new SoftKeyBar(pmbi->hwndParent, menu);
     if (!bar) {
         if (menu)
             DestroyMenu(menu);

@@ -105,7 +105,7 @@ HRESULT PrintCallLog() {
         JsonLine().Bool(L"damaged", true).Print();
     for (DWORD index = 0; index < log.Count(); ++index) {
         CallLogRecord record;
-        if (SUCCEEDED(log.Read(index, &record)))
+        if (SUCCEEDED(CallLogStore::ReadRecord(log, index, &record)))
             PrintRecord(record);
         else
             JsonLine().Bool(L"damaged", true).Print();

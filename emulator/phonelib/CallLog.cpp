@@ -1,12 +1,11 @@
 // The platform's call-log functions over the log the emulated phone keeps (see
-// CallLogStore.h). A handle is a snapshot of the ring's position taken at open; each
+// CallLogRead.h). A handle is a snapshot of the ring's position taken at open; each
 // entry is read from the registry only when asked for, so a caller that wants the newest
 // few reads only those.
-#include "phonelib/CallLogStore.h"
+#include "phonelib/CallLogRead.h"
 #include <phone.h>
-#include <cstddef>
-#include <cstring>
-#include <new>
+#include <stddef.h>
+#include <string.h>
 
 // The layout the platform's compiler gives the structure: the four flags share one BOOL.
 static_assert(offsetof(CALLLOGENTRY, iom) == 20, "iom follows the two times");
@@ -18,6 +17,13 @@ namespace {
 const DWORD kSignature = 0x474F4C43; // "CLOG"
 
 struct CallLog {
+    // From the process heap, null when it is out of memory: nothing of the C++ library,
+    // so the DLL stays small (a call loads it before it is refused).
+    static void* operator new(size_t bytes) noexcept {
+        return HeapAlloc(GetProcessHeap(), 0, bytes);
+    }
+    static void operator delete(void* log) noexcept { HeapFree(GetProcessHeap(), 0, log); }
+
     DWORD signature = kSignature;
     CallLogStore::Reader reader;
     DWORD position = 0; // the next entry to read, from the newest
@@ -30,26 +36,27 @@ CallLog* FromHandle(HANDLE h) {
 }
 
 // NULL for an empty text, as the log has nothing there.
-HRESULT LocalCopy(const std::wstring& text, PTSTR* copy) {
+HRESULT LocalCopy(const CallLogText& text, PTSTR* copy) {
     *copy = nullptr;
-    if (text.empty())
+    if (!text.length)
         return S_OK;
-    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    *copy = static_cast<PTSTR>(LocalAlloc(LMEM_FIXED, bytes));
+    *copy = static_cast<PTSTR>(LocalAlloc(LMEM_FIXED, (text.length + 1) * sizeof(wchar_t)));
     if (!*copy)
         return E_OUTOFMEMORY;
-    memcpy(*copy, text.c_str(), bytes);
+    memcpy(*copy, text.text, text.length * sizeof(wchar_t));
+    (*copy)[text.length] = L'\0';
     return S_OK;
 }
 
 void FreeStrings(PCALLLOGENTRY entry) {
-    for (PTSTR* text : {&entry->pszNumber, &entry->pszName, &entry->pszNameType, &entry->pszNote}) {
+    PTSTR* texts[] = {&entry->pszNumber, &entry->pszName, &entry->pszNameType, &entry->pszNote};
+    for (PTSTR* text : texts) {
         LocalFree(*text);
         *text = nullptr;
     }
 }
 
-HRESULT Fill(const CallLogRecord& record, PCALLLOGENTRY entry) {
+HRESULT Fill(const CallLogFields& record, PCALLLOGENTRY entry) {
     entry->ftStartTime = record.start;
     entry->ftEndTime = record.end;
     entry->iom = record.iom;
@@ -78,7 +85,7 @@ PHONE_API HRESULT WINAPI PhoneOpenCallLog(HANDLE* ph) {
     if (!ph)
         return E_INVALIDARG;
     *ph = nullptr;
-    CallLog* log = new (std::nothrow) CallLog;
+    CallLog* log = new CallLog;
     if (!log)
         return E_OUTOFMEMORY;
     if (FAILED(log->reader.Open())) {
@@ -102,7 +109,7 @@ PHONE_API HRESULT WINAPI PhoneGetCallLogEntry(HANDLE h, PCALLLOGENTRY pentry) {
     }
     if (log->position >= log->reader.Count())
         return S_FALSE;
-    CallLogRecord record;
+    CallLogFields record;
     // A damaged entry is passed over, so the next call reads the one after it.
     if (FAILED(log->reader.Read(log->position++, &record)))
         return E_FAIL;
