@@ -22,7 +22,8 @@ void ReadCaller(Caller* caller) {
     if (FAILED(caller->oidRead))
         caller->oid = 0;
     DWORD status = 0;
-    caller->talking =
-        SUCCEEDED(BrokerGetDword(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE, &status)) &&
-        (status & SN_PHONECALLTALKING_BITMASK) != 0;
+    if (SUCCEEDED(BrokerGetDword(SN_PHONE_ROOT, SN_PHONE_PATH, SN_PHONESTATUS_VALUE, &status))) {
+        caller->talking = (status & SN_PHONECALLTALKING_BITMASK) != 0;
+        caller->ringing = (status & SN_PHONEINCOMINGCALL_BITMASK) != 0;
+    }
 }

@@ -21,7 +21,11 @@ struct Caller {
     WCHAR name[kCallerNameChars] = L""; // the contact's name the phone gave; may be empty
     DWORD oid = 0;                      // 0: no contact, or not readable
     bool talking = false;               // another call is being talked on
-    HRESULT numberRead = S_OK;          // how the reads went; failures count as absent
+    // The phone still shows a call coming in. A message that comes after the call ended
+    // (the caller gave up, or it was answered) has nothing left to refuse or record; an
+    // unreadable status counts as ringing, so that a call is never missed for it.
+    bool ringing = true;
+    HRESULT numberRead = S_OK; // how the reads went; failures count as absent
     HRESULT oidRead = S_OK;
 };
 

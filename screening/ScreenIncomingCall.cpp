@@ -30,6 +30,10 @@ HRESULT ScreenIncomingCall(AppSettings& settings, HWND window) {
     }
 
     ReadCaller(&inputs.caller);
+    if (!inputs.caller.ringing) {
+        KeepInLine(settings, inForce, window);
+        return S_FALSE;
+    }
     ContactCategories categories(window);
     inputs.categories = &categories;
     HistoryRepeats repeats;
@@ -68,6 +72,8 @@ void ScreenBlockAllCall(DWORD repeatMinutes, bool allowedNumbers, DWORD calledDa
     if (allowedNumbers && SUCCEEDED(allowed.Load()))
         inputs.allowed = &allowed;
     ReadCaller(&inputs.caller);
+    if (!inputs.caller.ringing)
+        return;
     inputs.now = LocalNow();
     Verdict verdict = Decide(inputs);
     RejectCall(&verdict);

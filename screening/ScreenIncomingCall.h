@@ -11,6 +11,8 @@
 // broker request follows (KeepInLine). The window is the main window: the contact store
 // logs on with it and the window-kind request names it. The result tells why a call
 // went through; no failure refuses a call unless the mode refuses unknown callers.
+// S_FALSE when the phone no longer shows the call coming in: nothing is refused or
+// recorded.
 HRESULT ScreenIncomingCall(AppSettings& settings, HWND window);
 
 // The block-all fast path: every call is refused, unless a call is being talked on, the

@@ -276,6 +276,18 @@ TEST_F(ScreeningTest, NothingIsRefusedWhileACallIsTalkedOn) {
     EXPECT_TRUE(recorder.KeysBeforeSentinel().empty());
 }
 
+// A message handled after the call stopped ringing (the caller gave up, or a late second
+// message) refuses nothing and leaves no record, on both paths.
+TEST_F(ScreeningTest, ACallThatNoLongerRingsIsNeitherRefusedNorRecorded) {
+    Activate(ScreeningMode::BlockAll);
+    ScopedPhoneStatus status(0);
+    ScopedCaller caller(L"5550100", 0);
+    EXPECT_EQ(S_FALSE, ScreenIncomingCall(TheMainWindow().settings, TheMainWindow().hwnd));
+    ScreenBlockAllCall(0, false);
+    EXPECT_TRUE(recorder.KeysBeforeSentinel().empty());
+    EXPECT_FALSE(KeyExists(kHistoryKey));
+}
+
 TEST_F(ScreeningTest, TheBlockAllPathLetsAllowedAndEmergencyNumbersThrough) {
     const std::wstring allowed = std::wstring(L"555-0199\tPharmacy") + L'\0' + L'\0';
     ASSERT_EQ(ERROR_SUCCESS,
