@@ -22,6 +22,8 @@ namespace {
 
 // How long a firing waits for a started program to be ready for its message.
 const DWORD kInputIdleMs = 5000;
+// Starts of a request's program, when Wine fails them as it sometimes does.
+const int kStartAttempts = 3;
 
 LONGLONG Counter() {
     LARGE_INTEGER now;
@@ -219,9 +221,18 @@ void NotificationBroker::Fire(const Request& request, const StateValue& value) {
     line.push_back(L'\0');
     timings.startCalled = Counter();
     // The started program gets none of the phone's handles: the phone's output stays
-    // its own and ends when the phone ends.
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    // its own and ends when the phone ends. Wine rarely fails a start with
+    // ERROR_INTERNAL_ERROR, a failure of the moment (seen once in some hundreds of
+    // starts on an idle machine): a call must not ring out unscreened for it, so the
+    // start is tried again.
+    BOOL created = FALSE;
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+        created = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &process);
+        if (created || GetLastError() != ERROR_INTERNAL_ERROR)
+            break;
+    }
+    if (!created) {
         PrintError(L"request \"%ls\": cannot start %ls (error %lu)", request.name.c_str(),
                    commandLine.c_str(), GetLastError());
         return;
