@@ -49,8 +49,8 @@ struct CallLogText {
     size_t length = 0;
 };
 
-// An entry as read, its texts pointing into the reader's buffer.
-struct CallLogFields {
+// What an entry holds besides its texts.
+struct CallLogFacts {
     FILETIME start = {};
     FILETIME end = {};
     IOM iom = IOM_MISSED;
@@ -59,6 +59,10 @@ struct CallLogFields {
     bool ended = false;
     bool roam = false;
     CALLERIDTYPE cidt = CALLERIDTYPE_UNAVAILABLE;
+};
+
+// An entry as read, its texts pointing into the reader's buffer.
+struct CallLogFields : CallLogFacts {
     CallLogText number;
     CallLogText name;
     CallLogText nameType;

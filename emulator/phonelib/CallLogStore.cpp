@@ -79,14 +79,7 @@ HRESULT ReadRecord(Reader& log, DWORD index, CallLogRecord* record) {
     HRESULT hr = log.Read(index, &fields);
     if (FAILED(hr))
         return hr;
-    record->start = fields.start;
-    record->end = fields.end;
-    record->iom = fields.iom;
-    record->outgoing = fields.outgoing;
-    record->connected = fields.connected;
-    record->ended = fields.ended;
-    record->roam = fields.roam;
-    record->cidt = fields.cidt;
+    static_cast<CallLogFacts&>(*record) = fields;
     record->number.assign(fields.number.text, fields.number.length);
     record->name.assign(fields.name.text, fields.name.length);
     record->nameType.assign(fields.nameType.text, fields.nameType.length);

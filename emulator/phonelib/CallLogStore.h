@@ -4,15 +4,7 @@
 #include "phonelib/CallLogRead.h"
 #include <string>
 
-struct CallLogRecord {
-    FILETIME start = {};
-    FILETIME end = {};
-    IOM iom = IOM_MISSED;
-    bool outgoing = false;
-    bool connected = false;
-    bool ended = false;
-    bool roam = false;
-    CALLERIDTYPE cidt = CALLERIDTYPE_UNAVAILABLE;
+struct CallLogRecord : CallLogFacts {
     std::wstring number;
     std::wstring name;
     std::wstring nameType;
