@@ -53,8 +53,15 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
     PROCESS_INFORMATION process = {};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
-    BOOL created = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &process);
+    // Wine rarely fails a start with ERROR_INTERNAL_ERROR, a failure of the moment that
+    // the emulated broker also meets by starting again.
+    BOOL created = FALSE;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        created = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &process);
+        if (created || GetLastError() != ERROR_INTERNAL_ERROR)
+            break;
+    }
     CloseHandle(writeEnd);
     if (!created) {
         CloseHandle(readEnd);
