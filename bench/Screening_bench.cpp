@@ -563,16 +563,40 @@ int RingToEnd() {
                          blockUnknown, L"ring 5550199 --ring-ms 10000");
                 cases.back().numbers = true;
             }
-            // VESPERA_RING_OTHER names another vespera.exe (an older build, a variant) to
-            // ring side by side in the category modes and one other mode.
-            WCHAR other[MAX_PATH] = L"";
-            const bool haveOther = GetEnvironmentVariableW(L"VESPERA_RING_OTHER", other, MAX_PATH);
-            if (notifications && haveOther) {
-                const std::wstring command = L"\"" + std::wstring(other) + L"\"";
-                notified("other notification, BlockUnknown", command, blockUnknown, withheld);
-                notified("other notification, BlockCategory", command, blockCategory, contactCall);
-                notified("other notification, AllowCategory", command, allowCategory, contactCall);
+            // VESPERA_RING_OTHER names other vespera.exe builds (an older one, variants),
+            // separated by ';', to ring side by side in the category modes and one other
+            // mode, labelled "other 1", "other 2"...
+            std::vector<std::wstring> others, otherPaths;
+            WCHAR otherList[4 * MAX_PATH] = L"";
+            if (GetEnvironmentVariableW(L"VESPERA_RING_OTHER", otherList, ARRAYSIZE(otherList))) {
+                std::wstring list = otherList;
+                for (size_t at = 0; at <= list.size();) {
+                    size_t end = list.find(L';', at);
+                    if (end == std::wstring::npos)
+                        end = list.size();
+                    if (end > at) {
+                        otherPaths.push_back(list.substr(at, end - at));
+                        others.push_back(L"\"" + otherPaths.back() + L"\"");
+                    }
+                    at = end + 1;
+                }
             }
+            // The labels must outlive the cases, which keep pointers to them.
+            static std::vector<std::string> otherLabels;
+            auto otherLabel = [&](size_t index, const char* what) {
+                otherLabels.push_back("other " + std::to_string(index + 1) + " " + what);
+                return otherLabels.back().c_str();
+            };
+            otherLabels.reserve(6 * others.size() + 1);
+            if (notifications)
+                for (size_t o = 0; o < others.size(); ++o) {
+                    notified(otherLabel(o, "notification, BlockUnknown"), others[o], blockUnknown,
+                             withheld);
+                    notified(otherLabel(o, "notification, BlockCategory"), others[o], blockCategory,
+                             contactCall);
+                    notified(otherLabel(o, "notification, AllowCategory"), others[o], allowCategory,
+                             contactCall);
+                }
             const size_t notificationCases = cases.size();
             const bool blockAll = ringSet != RingSet::Category;
             if (blockAll) {
@@ -598,10 +622,9 @@ int RingToEnd() {
                                              L"", L"ring 5550199 --ring-ms 10000"));
                     cases.back().callLog = true;
                 }
-                if (haveOther)
-                    cases.push_back(MakeCase("other /BlockAll",
-                                             L"\"" + std::wstring(other) + L"\" /BlockAll", nullptr,
-                                             nullptr, L"", withheld));
+                for (size_t o = 0; o < others.size(); ++o)
+                    cases.push_back(MakeCase(otherLabel(o, "/BlockAll"), others[o] + L" /BlockAll",
+                                             nullptr, nullptr, L"", withheld));
             }
             // One call each to warm the file cache, then the calls round-robin, so that a
             // change in machine load hits every case alike.
@@ -678,6 +701,19 @@ int RingToEnd() {
                                          blockCategory, contactCall));
                 timed.push_back(MakeCase("AllowCategory", vesperaSteps, vesperaClass, vesperaTitle,
                                          allowCategory, contactCall));
+                // An other build's timed copy, when one lies beside it.
+                for (size_t o = 0; o < otherPaths.size(); ++o) {
+                    const std::wstring steps =
+                        otherPaths[o].substr(0, otherPaths[o].find_last_of(L'\\') + 1) +
+                        L"vespera-steps.exe";
+                    if (GetFileAttributesW(steps.c_str()) == INVALID_FILE_ATTRIBUTES)
+                        continue;
+                    const std::wstring quoted = L"\"" + steps + L"\"";
+                    timed.push_back(MakeCase(otherLabel(o, "Unknown"), quoted, vesperaClass,
+                                             vesperaTitle, blockUnknown, withheld));
+                    timed.push_back(MakeCase(otherLabel(o, "Category"), quoted, vesperaClass,
+                                             vesperaTitle, blockCategory, contactCall));
+                }
                 status |=
                     RingSteps(timed, ringCalls, kNotificationSteps, NotificationMarksComplete);
             }
