@@ -6,7 +6,6 @@
 #include "platform/Cursor.h"
 #include "platform/Resources.h"
 #include "screening/CallNotification.h"
-#include "screening/CategoryWarmUp.h"
 #include "screening/ScreenIncomingCall.h"
 #include <aygshell.h>
 #include <commctrl.h>
@@ -82,11 +81,6 @@ HRESULT CreateMainWindow(HINSTANCE instance, int showCommand) {
     windowClass.lpszClassName = kMainWindowClass;
     if (!RegisterClassW(&windowClass))
         return E_FAIL;
-    // The window's class has connected the process to the display; the window itself
-    // takes a while yet, which the contact database can use.
-    if (LaunchedByNotification && ActiveProfileLooksUpCategories(mainWindow.settings))
-        TheCategoryWarmUp().Start();
-
     HWND window = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_CAPTION, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                   instance, &mainWindow);

@@ -1,6 +1,5 @@
 #include "screening/ContactCategories.h"
 #include "platform/ContactStore.h"
-#include "screening/CategoryWarmUp.h"
 
 namespace {
 
@@ -28,17 +27,11 @@ HRESULT ContactCategories::Match(DWORD oid, LPCWSTR category, CategoryMatch* mat
     ContactStore store;
     IContact* contact = nullptr;
     BSTR categories = nullptr;
-    HRESULT hr = S_OK;
-    // The run's warm-up thread may have read the caller already; otherwise what it
-    // loaded must be in place before the store is used.
-    TheCategoryWarmUp().Finish();
-    if (!TheCategoryWarmUp().TakeCategories(oid, &categories)) {
-        hr = store.Open(owner);
-        if (SUCCEEDED(hr))
-            hr = store.GetContact(oid, &contact);
-        if (SUCCEEDED(hr))
-            hr = ContactStore::GetCategories(contact, &categories);
-    }
+    HRESULT hr = store.Open(owner);
+    if (SUCCEEDED(hr))
+        hr = store.GetContact(oid, &contact);
+    if (SUCCEEDED(hr))
+        hr = ContactStore::GetCategories(contact, &categories);
     if (SUCCEEDED(hr) && categories && categories[0])
         *match = ContainsIgnoringCase(categories, category) ? CategoryMatch::Found
                                                             : CategoryMatch::NotFound;

@@ -2,7 +2,6 @@
 // the real contact database, and the End key seen by a low-level keyboard hook.
 #include "app/MainWindow.h"
 #include "platform/Resources.h"
-#include "screening/CategoryWarmUp.h"
 #include "screening/CheckNumber.h"
 #include "screening/ScreenIncomingCall.h"
 #include "store/CallHistory.h"
@@ -195,58 +194,6 @@ TEST_F(ScreeningTest, AContactTheStoreCannotFindLetsTheCallThrough) {
         EXPECT_FALSE(Refused(L"5550199", kMissingOid, &hr));
         EXPECT_TRUE(FAILED(hr));
     }
-}
-
-// A run started for a call loads the contact database on a second thread while it makes
-// its window, when the active profile will look the caller up; the lookup waits for it.
-TEST_F(ScreeningTest, TheCategoryWarmUpIsStartedOnlyWhenTheLookupWillComeAndChangesNoAnswer) {
-    AppSettings& settings = TheMainWindow().settings;
-    auto looksUp = [&](DWORD oid) {
-        ScopedCaller caller(L"+44 20 7946 0018", oid);
-        return ActiveProfileLooksUpCategories(settings);
-    };
-    EXPECT_FALSE(looksUp(Oid("Ada Byron"))) << "no active profile";
-    Activate(ScreeningMode::BlockListed, nullptr, {Oid("Ada Byron")});
-    EXPECT_FALSE(looksUp(Oid("Ada Byron")));
-    Activate(ScreeningMode::AllowCategory);
-    EXPECT_FALSE(looksUp(Oid("Ada Byron"))) << "no category to look for";
-    Activate(ScreeningMode::BlockCategory, L"work");
-    EXPECT_FALSE(looksUp(0)) << "not a contact";
-    EXPECT_TRUE(looksUp(Oid("Ada Byron")));
-
-    TheCategoryWarmUp().Start();
-    TheCategoryWarmUp().Start(); // once only
-    EXPECT_TRUE(Refused(L"+44 20 7946 0018", Oid("Ada Byron")));
-    EXPECT_FALSE(Refused(L"+1 425 555 0188", Oid("Pizza Napoli")));
-}
-
-// The warm-up reads the categories of the caller the phone state names; the lookup takes
-// them once, for that contact only, and the thread holds no contact object meanwhile.
-TEST_F(ScreeningTest, TheCategoryWarmUpReadsTheCallersCategoriesForOneLookup) {
-    BSTR categories = nullptr;
-    {
-        CategoryWarmUp warmUp;
-        EXPECT_FALSE(warmUp.TakeCategories(Oid("Ada Byron"), &categories)) << "not started";
-        ScopedCaller caller(L"+44 20 7946 0018", Oid("Ada Byron"));
-        warmUp.Start();
-        warmUp.Finish();
-        EXPECT_EQ(S_OK, ContactServerCanUnload());
-        EXPECT_FALSE(warmUp.TakeCategories(Oid("Alan Turing"), &categories)) << "another contact";
-        ASSERT_TRUE(warmUp.TakeCategories(Oid("Ada Byron"), &categories));
-        ASSERT_NE(nullptr, categories);
-        EXPECT_STREQ(L"Work, Family", categories);
-        SysFreeString(categories);
-        categories = nullptr;
-        EXPECT_FALSE(warmUp.TakeCategories(Oid("Ada Byron"), &categories)) << "taken once";
-    }
-    {
-        CategoryWarmUp warmUp;
-        ScopedCaller caller(L"5550199", 0);
-        warmUp.Start();
-        warmUp.Finish();
-        EXPECT_FALSE(warmUp.TakeCategories(0, &categories)) << "no contact, nothing read";
-    }
-    EXPECT_EQ(nullptr, categories);
 }
 
 TEST_F(ScreeningTest, WithoutAContactStoreTheCategoryModesRefuseNoContact) {
