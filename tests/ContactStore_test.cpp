@@ -72,6 +72,22 @@ TEST_F(ContactStoreTest, ReadsCategoriesAndDisplayName) {
     EXPECT_EQ(L"", Text(categories));
     SysFreeString(categories);
     charles->Release();
+
+    // A value longer than the database's first read buffer is read whole.
+    std::wstring many;
+    for (int i = 0; many.size() < 300; ++i)
+        many += (i ? L", Group " : L"Group ") + std::to_wstring(i);
+    const std::wstring key =
+        L"Software\\PhoneEmulator\\Contacts\\" + std::to_wstring(oids["Charles Babbage"]);
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Categories", REG_SZ, many.c_str(),
+                              static_cast<DWORD>((many.size() + 1) * sizeof(wchar_t))));
+    ASSERT_EQ(S_OK, store.GetContact(oids["Charles Babbage"], &charles));
+    EXPECT_EQ(S_OK, ContactStore::GetCategories(charles, &categories));
+    EXPECT_EQ(many, Text(categories));
+    SysFreeString(categories);
+    charles->Release();
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Categories");
 }
 
 TEST_F(ContactStoreTest, UnknownOidsAndAClosedStoreYieldNothing) {

@@ -56,18 +56,25 @@ std::wstring ContactPath(DWORD oid) {
     return std::wstring(CONTACTDB_PATH) + L"\\" + std::to_wstring(oid);
 }
 
-// Reads a REG_SZ or REG_MULTI_SZ value whole; a missing value reads as empty.
+// Reads a REG_SZ or REG_MULTI_SZ value whole; a missing value reads as empty. Most
+// values fit the first buffer, so a contact's read asks the registry once per value
+// rather than twice (a call in the category modes waits for it before End).
 HRESULT ReadRaw(HKEY key, LPCWSTR name, DWORD wantedType, std::wstring* text) {
     text->clear();
+    wchar_t first[128];
     DWORD type = 0;
-    DWORD size = 0;
-    LONG code = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+    DWORD size = sizeof(first);
+    LONG code = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(first), &size);
     if (code == ERROR_FILE_NOT_FOUND)
         return S_OK;
-    if (code != ERROR_SUCCESS)
+    if (code != ERROR_SUCCESS && code != ERROR_MORE_DATA)
         return FromWin32(code);
     if (type != wantedType)
         return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+    if (code == ERROR_SUCCESS) {
+        text->assign(first, size / sizeof(wchar_t));
+        return S_OK;
+    }
     std::wstring buffer(size / sizeof(wchar_t) + 2, L'\0');
     DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
     code =
