@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -581,13 +582,12 @@ int RingToEnd() {
                     at = end + 1;
                 }
             }
-            // The labels must outlive the cases, which keep pointers to them.
-            static std::vector<std::string> otherLabels;
+            // The cases keep pointers to their labels: a deque never moves what it holds.
+            std::deque<std::string> otherLabels;
             auto otherLabel = [&](size_t index, const char* what) {
                 otherLabels.push_back("other " + std::to_string(index + 1) + " " + what);
                 return otherLabels.back().c_str();
             };
-            otherLabels.reserve(6 * others.size() + 1);
             if (notifications)
                 for (size_t o = 0; o < others.size(); ++o) {
                     notified(otherLabel(o, "notification, BlockUnknown"), others[o], blockUnknown,
